@@ -1,0 +1,46 @@
+#include "kernel/device.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace pellix::device {
+
+namespace {
+std::unique_ptr<Device> g_device;
+}
+
+Device::Device(DeviceImage image)
+    : image_(std::move(image)),
+      clock_(image_.profile().clock_speed),
+      journal_(clock_, image_.journal_log()) {}
+
+Device::~Device() {
+  for (auto it = shutdown_hooks_.rbegin(); it != shutdown_hooks_.rend(); ++it) (*it)();
+  shutdown_hooks_.clear();
+  while (!components_.empty()) components_.pop_back();
+}
+
+Device& Device::Boot(DeviceImage image) {
+  Shutdown();
+  g_device.reset(new Device(std::move(image)));
+  return *g_device;
+}
+
+Device* Device::Current() { return g_device.get(); }
+
+Device& Device::Get() {
+  if (!g_device) {
+    std::fprintf(stderr, "pellix device: a platform call was made before a device was booted\n");
+    std::abort();
+  }
+  return *g_device;
+}
+
+void Device::Shutdown() { g_device.reset(); }
+
+void Device::AtShutdown(std::function<void()> hook) {
+  std::lock_guard lock(components_mutex_);
+  shutdown_hooks_.push_back(std::move(hook));
+}
+
+}  // namespace pellix::device

@@ -1,0 +1,72 @@
+// The one device of this process, booted on a device image. Its state is process-wide, as on
+// the real platform: every SDK function reaches it through Device::Current().
+//
+// Subsystems keep their own state as components: Device::Component<T>() creates a T from the
+// device on first use (T must be constructible from Device&) and keeps it until Shutdown,
+// which destroys components in the reverse order of their creation.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <typeindex>
+#include <utility>
+#include <vector>
+
+#include "kernel/clock.h"
+#include "kernel/device_image.h"
+#include "person/journal.h"
+
+namespace pellix::device {
+
+class Device {
+ public:
+  // Boots the process's device on `image`. Any device booted before is shut down first.
+  static Device& Boot(DeviceImage image);
+  // The booted device, or null before Boot.
+  static Device* Current();
+  // The booted device; aborts with a clear message when none is booted (a programming error).
+  static Device& Get();
+  static void Shutdown();
+
+  const DeviceImage& image() const { return image_; }
+  const Profile& profile() const { return image_.profile(); }
+  Clock& clock() { return clock_; }
+  Journal& journal() { return journal_; }
+
+  template <typename T>
+  T& Component() {
+    std::lock_guard lock(components_mutex_);
+    for (auto& c : components_)
+      if (c.type == std::type_index(typeid(T))) return *static_cast<T*>(c.object.get());
+    auto object = std::make_unique<T>(*this);
+    T* raw = object.get();
+    components_.push_back(Slot{std::type_index(typeid(T)),
+                               std::unique_ptr<void, void (*)(void*)>(
+                                   object.release(), [](void* p) { delete static_cast<T*>(p); })});
+    return *raw;
+  }
+
+  // Runs `hook` at shutdown, before components are destroyed, last registered first.
+  void AtShutdown(std::function<void()> hook);
+
+  ~Device();
+
+ private:
+  explicit Device(DeviceImage image);
+
+  struct Slot {
+    std::type_index type;
+    std::unique_ptr<void, void (*)(void*)> object;
+  };
+
+  DeviceImage image_;
+  Clock clock_;
+  Journal journal_;
+  std::recursive_mutex components_mutex_;
+  std::vector<Slot> components_;
+  std::vector<std::function<void()>> shutdown_hooks_;
+};
+
+}  // namespace pellix::device

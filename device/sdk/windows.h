@@ -1,0 +1,12 @@
+// The platform's main header: what coredll offers a module.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"
+#include "guiddef.h"
+#include "crtwide.h"
+#include "winbase.h"
+#include "winnls.h"
+#include "winreg.h"
+#include "winuser.h"
+#include "wingdi.h"

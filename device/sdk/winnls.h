@@ -1,0 +1,5 @@
+// Code pages: MultiByteToWideChar and WideCharToMultiByte (CP_ACP is Windows-1252).
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"

@@ -1,0 +1,5 @@
+// The registry.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"

@@ -1,0 +1,5 @@
+// Windows, messages, queues, timers, menus, resources, input, clipboard, message boxes.
+#pragma once
+
+#include "windef.h"
+#include "winerror.h"

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project builds, tests or runs with, and nothing that is
+# already there. Safe to run again: it only calls apt-get for what `dpkg -s` reports missing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config git
+  # tests and benchmarks
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  # the device's real components
+  libsqlite3-dev        # registry, message store and contact store
+  libfreetype-dev       # text drawing
+  fonts-dejavu-core     # the device's system font
+  libpng-dev zlib1g-dev # PNG decoding and screenshots
+  libgif-dev            # GIF decoding, every frame of an animation
+  libjpeg62-turbo-dev   # JPEG decoding
+  liblitehtml-dev       # the HTML view's layout engine (0.6)
+  # fuzzing and sanitizer runtimes
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
