@@ -31,6 +31,13 @@ class ApiLock {
 inline Rect ToRect(const RECT& r) { return Rect{r.left, r.top, r.right, r.bottom}; }
 inline RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
+// Sets the thread's last error and returns `result`: the failure path of an SDK call.
+template <typename T>
+T FailWith(DWORD error, T result) {
+  SetLastError(error);
+  return result;
+}
+
 // Region type codes of the region calls.
 inline int RegionType(const Region& r) {
   return r.IsEmpty() ? NULLREGION : r.Rects().size() == 1 ? SIMPLEREGION : COMPLEXREGION;

@@ -10,7 +10,11 @@ using namespace pellix::device::gdi;
 
 namespace {
 
-DeviceContext* FindDC(ApiLock& api, HDC hdc) { return api.table().FindDC(hdc); }
+DeviceContext* FindDC(ApiLock& api, HDC hdc) {
+  DeviceContext* dc = api.table().FindDC(hdc);
+  if (!dc) SetLastError(ERROR_INVALID_HANDLE);
+  return dc;
+}
 
 HBITMAP AddBitmap(ApiLock& api, Result<std::shared_ptr<Bitmap>> bitmap) {
   if (!bitmap) return nullptr;
@@ -116,11 +120,11 @@ HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppv
                          DWORD) {
   if (ppvBits) *ppvBits = nullptr;
   DibDescription d;
-  if (!Describe(pbmi, usage, d)) return nullptr;
+  if (!Describe(pbmi, usage, d)) return FailWith<HBITMAP>(ERROR_INVALID_PARAMETER, nullptr);
   ApiLock api;
   if (hdc && !FindDC(api, hdc)) return nullptr;
   auto bitmap = Bitmap::CreateDib(d);
-  if (!bitmap) return nullptr;
+  if (!bitmap) return FailWith<HBITMAP>(static_cast<DWORD>(bitmap.error().code), nullptr);
   void* bits = bitmap.value()->bits();
   HBITMAP handle = AddBitmap(api, std::move(bitmap));
   if (handle && ppvBits) *ppvBits = bits;

@@ -21,7 +21,11 @@ Font CurrentFont(ApiLock& api, const DeviceContext& dc) {
 
 namespace {
 
-DeviceContext* FindDC(ApiLock& api, HDC hdc) { return api.table().FindDC(hdc); }
+DeviceContext* FindDC(ApiLock& api, HDC hdc) {
+  DeviceContext* dc = api.table().FindDC(hdc);
+  if (!dc) SetLastError(ERROR_INVALID_HANDLE);
+  return dc;
+}
 
 }  // namespace
 
@@ -30,14 +34,14 @@ DeviceContext* FindDC(ApiLock& api, HDC hdc) { return api.table().FindDC(hdc); }
 HDC GetDC(HWND hWnd) {
   ApiLock api;
   if (!hWnd) return api.table().AddDC(DeviceContext::Screen());
-  if (!Windows().Find(hWnd)) return nullptr;
+  if (!Windows().Find(hWnd)) return FailWith<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
   return api.table().AddDC(DeviceContext::Window(hWnd, false));
 }
 
 HDC GetWindowDC(HWND hWnd) {
   ApiLock api;
   if (!hWnd) return api.table().AddDC(DeviceContext::Screen());
-  if (!Windows().Find(hWnd)) return nullptr;
+  if (!Windows().Find(hWnd)) return FailWith<HDC>(ERROR_INVALID_WINDOW_HANDLE, nullptr);
   return api.table().AddDC(DeviceContext::Window(hWnd, true));
 }
 
@@ -175,7 +179,7 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
 BOOL DeleteObject(HGDIOBJ ho) {
   ApiLock api;
   auto object = api.table().Find(ho);
-  if (!object) return FALSE;
+  if (!object) return FailWith<BOOL>(ERROR_INVALID_HANDLE, FALSE);
   // Stock objects survive; a selected object lives on until its context lets it go.
   api.table().Remove(ho);
   return TRUE;

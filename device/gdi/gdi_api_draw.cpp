@@ -10,7 +10,11 @@ using namespace pellix::device::gdi;
 
 namespace {
 
-DeviceContext* FindDC(ApiLock& api, HDC hdc) { return api.table().FindDC(hdc); }
+DeviceContext* FindDC(ApiLock& api, HDC hdc) {
+  DeviceContext* dc = api.table().FindDC(hdc);
+  if (!dc) SetLastError(ERROR_INVALID_HANDLE);
+  return dc;
+}
 
 // A one-pixel line from (x0, y0) to (x1, y1), the last point excluded, as the platform draws.
 void DrawLine(DeviceContext& dc, int x0, int y0, int x1, int y1) {

@@ -11,7 +11,11 @@ using namespace pellix::device::gdi;
 
 namespace {
 
-DeviceContext* FindDC(ApiLock& api, HDC hdc) { return api.table().FindDC(hdc); }
+DeviceContext* FindDC(ApiLock& api, HDC hdc) {
+  DeviceContext* dc = api.table().FindDC(hdc);
+  if (!dc) SetLastError(ERROR_INVALID_HANDLE);
+  return dc;
+}
 
 std::u16string_view Text(LPCWSTR s, int count) {
   if (!s) return {};

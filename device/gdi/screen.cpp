@@ -37,8 +37,10 @@ Screen::Screen(Device& device) {
 void Screen::DrawDesktop(int dpi) {
   const int w = desktop_.width(), h = desktop_.height();
   auto scaled = [dpi](int px) { return std::max(1, px * dpi / 96); };
-  title_bar_height_ = std::min(scaled(26), h / 4);
-  soft_key_bar_height_ = std::min(scaled(26), h / 4);
+  // The bars take the heights the system metrics give to the caption and the menu bar, so
+  // the work area the system reports lies exactly between them.
+  title_bar_height_ = std::clamp(GetSystemMetrics(SM_CYCAPTION), 1, h / 4);
+  soft_key_bar_height_ = std::clamp(GetSystemMetrics(SM_CYMENU), 1, h / 4);
   FontEngine& fonts = FontEngine::Shared();
 
   VerticalGradient(desktop_, Rect{0, title_bar_height_, w, h - soft_key_bar_height_}, 0xDCE8F8,

@@ -95,6 +95,12 @@ TEST_F(ScreenTest, WithoutWindowsTheScreenIsTheDesktop) {
   EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 96);
   for (int y : {0, 5, 160, 315})
     for (int x : {0, 120, 239}) EXPECT_EQ(GetPixel(screen, x, y), DesktopAt(x, y));
+  // The bars fill the caption and menu heights, so the work area lies between them.
+  {
+    std::lock_guard lock(Gdi().mutex());
+    EXPECT_EQ(TheScreen().title_bar_height(), GetSystemMetrics(SM_CYCAPTION));
+    EXPECT_EQ(TheScreen().soft_key_bar_height(), GetSystemMetrics(SM_CYMENU));
+  }
   // The title bar and the soft-key bar are darker than the wallpaper between them.
   auto brightness = [&](COLORREF c) { return GetRValue(c) + GetGValue(c) + GetBValue(c); };
   EXPECT_LT(brightness(GetPixel(screen, 120, 2)), brightness(GetPixel(screen, 120, 160)));
@@ -151,6 +157,7 @@ TEST_F(ScreenTest, WindowContextsDrawInTheClientAreaOrTheWholeWindow) {
   ReleaseDC(w.hwnd, dc);
   EXPECT_EQ(ScreenAt(10, 50), RGB(1, 2, 3));
   EXPECT_EQ(GetDC(Handle(99)), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
 }
 
 TEST_F(ScreenTest, BeginPaintErasesAndClipsToTheUpdateArea) {
