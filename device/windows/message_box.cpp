@@ -39,7 +39,46 @@ const char* ButtonName(int id) {
   }
 }
 
+// What the box shows, kept by MessageBoxW for as long as the box is open.
+struct BoxContent {
+  std::u16string text;
+  UINT type = 0;
+};
+
+std::u16string ButtonLabels(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return u"OK      Cancel";
+    case MB_ABORTRETRYIGNORE: return u"Abort      Retry      Ignore";
+    case MB_YESNOCANCEL: return u"Yes      No      Cancel";
+    case MB_YESNO: return u"Yes      No";
+    case MB_RETRYCANCEL: return u"Retry      Cancel";
+    default: return u"OK";
+  }
+}
+
+void Paint(HWND hwnd) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd, &ps);
+  auto* content = reinterpret_cast<const BoxContent*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
+  if (dc && content) {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    SetBkMode(dc, TRANSPARENT);
+    RECT body{client.left + 8, client.top + 8, client.right - 8, client.bottom - 28};
+    DrawTextW(dc, content->text.c_str(), -1, &body, DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+    RECT buttons{client.left, client.bottom - 24, client.right, client.bottom - 4};
+    std::u16string labels = ButtonLabels(content->type);
+    DrawTextW(dc, labels.c_str(), -1, &buttons, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+  }
+  EndPaint(hwnd, &ps);
+}
+
 LRESULT CALLBACK BoxProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_PAINT) {
+    Paint(hwnd);
+    return 0;
+  }
   return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
@@ -63,10 +102,15 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
   const Profile& profile = Device::Get().profile();
   int width = profile.screen_width - 20;
   int y = (profile.screen_height - kBoxHeight) / 2;
-  HWND box = CreateWindowExW(WS_EX_TOPMOST, kBoxClass, title.c_str(),
-                             WS_POPUP | WS_CAPTION | WS_VISIBLE, 10, y, width, kBoxHeight,
-                             IsWindow(owner) ? owner : nullptr, nullptr, nullptr, nullptr);
-  UpdateWindow(box);
+  BoxContent content{body, type};
+  HWND box = CreateWindowExW(WS_EX_TOPMOST, kBoxClass, title.c_str(), WS_POPUP | WS_CAPTION,
+                             10, y, width, kBoxHeight, IsWindow(owner) ? owner : nullptr, nullptr,
+                             nullptr, nullptr);
+  if (box) {
+    SetWindowLongPtrW(box, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&content));
+    ShowWindow(box, SW_SHOW);
+    UpdateWindow(box);
+  }
 
   OpenMessageBox open{box, title, body, type};
   int answer = Person::Get().AnswerBox(open, DefaultButton(type));
