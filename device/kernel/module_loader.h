@@ -40,12 +40,12 @@ struct LibraryExport {
 
 // A library the device itself provides, registered by file name ("htmlview.dll").
 struct BuiltinLibrary {
-  std::vector<LibraryExport> exports;
+  std::vector<LibraryExport> exports = {};
   const PELLIX_RESOURCE_TABLE* resources = nullptr;
   EntryPoint entry = nullptr;
   // Whether this image has the library (for example the sound library only when the image
   // holds its file); null means every image has it.
-  std::function<bool(Device&)> present;
+  std::function<bool(Device&)> present = {};
 };
 
 // Registers `library` under the file name `name`, replacing one of the same name. Call it
@@ -61,9 +61,9 @@ void UnregisterBuiltinLibrary(std::u16string_view name);
 // link PellixRule statically and attach it under its device path, so that its instance
 // handle resolves its resources exactly as the loaded module's does.
 struct StaticModule {
-  std::u16string path;  // e.g. \Windows\PellixRule.dll
+  std::u16string path = {};  // e.g. \Windows\PellixRule.dll
   const PELLIX_RESOURCE_TABLE* resources = nullptr;
-  std::vector<LibraryExport> exports;
+  std::vector<LibraryExport> exports = {};
   EntryPoint entry = nullptr;
 };
 

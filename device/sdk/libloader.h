@@ -5,8 +5,10 @@
 #include "windef.h"
 #include "winerror.h"
 
-typedef INT_PTR(WINAPI* FARPROC)();
-typedef INT_PTR(WINAPI* PROC)();
+// An export's address. Callers cast it to the export's real type; void (*)() is the one
+// function pointer type that such casts convert from without a warning.
+typedef void(WINAPI* FARPROC)();
+typedef void(WINAPI* PROC)();
 
 // Reasons an entry point is called with.
 #define DLL_PROCESS_DETACH 0
