@@ -13,17 +13,13 @@
 
 #include <windows.h>
 
-// Menus and bitmaps come from the window manager and the graphics engine. They are bound
-// weakly so that the loader stands on its own: without them LoadMenuW and LoadImageW fail
-// cleanly with ERROR_NOT_SUPPORTED.
+// Menus come from the window manager. They are bound weakly so that the loader stands on its
+// own: without the window manager LoadMenuW fails cleanly with ERROR_NOT_SUPPORTED.
 HMENU CreateMenu() __attribute__((weak));
 HMENU CreatePopupMenu() __attribute__((weak));
 BOOL AppendMenuW(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCWSTR lpNewItem)
     __attribute__((weak));
 BOOL DestroyMenu(HMENU hMenu) __attribute__((weak));
-struct tagBITMAPINFO;
-HBITMAP CreateDIBSection(HDC hdc, const tagBITMAPINFO* pbmi, UINT usage, void** ppvBits,
-                         HANDLE hSection, DWORD offset) __attribute__((weak));
 
 using pellix::device::DibImage;
 using pellix::device::FindModuleResource;
@@ -73,35 +69,22 @@ class WindowManagerMenus : public pellix::device::MenuSink {
   void Destroy(void* menu) override { DestroyMenu(static_cast<HMENU>(menu)); }
 };
 
-// The 40-byte header of a DIB section request, laid out as the platform's.
-struct DibHeader {
-  uint32_t size = 40;
-  int32_t width = 0;
-  int32_t height = 0;
-  uint16_t planes = 1;
-  uint16_t bit_count = 24;
-  uint32_t compression = 0;
-  uint32_t size_image = 0;
-  int32_t x_pels_per_meter = 0;
-  int32_t y_pels_per_meter = 0;
-  uint32_t colours_used = 0;
-  uint32_t colours_important = 0;
-};
-static_assert(sizeof(DibHeader) == 40);
-
 // A 24-bit bottom-up DIB section holding `image`.
 HBITMAP MakeBitmap(const DibImage& image) {
-  if (!CreateDIBSection) {
-    SetPlatformError(kErrorNotSupported);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = image.width;
+  info.bmiHeader.biHeight = image.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return nullptr;
+  if (!bits) {
+    DeleteObject(bitmap);
     return nullptr;
   }
-  DibHeader header;
-  header.width = image.width;
-  header.height = image.height;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<const tagBITMAPINFO*>(&header), 0,
-                                    &bits, nullptr, 0);
-  if (!bitmap || !bits) return nullptr;
   size_t stride = ((size_t(image.width) * 24 + 31) / 32) * 4;
   auto* out = static_cast<uint8_t*>(bits);
   for (int y = 0; y < image.height; ++y) {

@@ -107,6 +107,38 @@ TEST_F(ModuleResourcesTest, BitmapsHaveTheirSizes) {
   }
 }
 
+TEST_F(ModuleResourcesTest, LoadImageMakesABitmapOfTheNaturalSize) {
+  HBITMAP button = static_cast<HBITMAP>(
+      LoadImageW(instance_, MAKEINTRESOURCE(121), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+  ASSERT_NE(button, nullptr);
+  BITMAP info = {};
+  ASSERT_NE(GetObjectW(button, sizeof info, &info), 0);
+  EXPECT_EQ(info.bmWidth, 24);
+  EXPECT_EQ(info.bmHeight, 23);
+  ASSERT_NE(info.bmBits, nullptr);
+  // The middle of the button is the smiley's face: RGB(255, 204, 0), stored blue first in
+  // bottom-up rows.
+  auto bits = static_cast<const uint8_t*>(info.bmBits);
+  const uint8_t* centre = bits + (23 - 1 - 11) * info.bmWidthBytes + 12 * (info.bmBitsPixel / 8);
+  EXPECT_EQ(centre[0], 0);
+  EXPECT_EQ(centre[1], 204);
+  EXPECT_EQ(centre[2], 255);
+  DeleteObject(button);
+
+  // A size asked for scales the picture.
+  HBITMAP large = static_cast<HBITMAP>(
+      LoadImageW(instance_, MAKEINTRESOURCE(124), IMAGE_BITMAP, 32, 48, 0));
+  ASSERT_NE(large, nullptr);
+  ASSERT_NE(GetObjectW(large, sizeof info, &info), 0);
+  EXPECT_EQ(info.bmWidth, 32);
+  EXPECT_EQ(info.bmHeight, 48);
+  DeleteObject(large);
+
+  EXPECT_EQ(LoadImageW(instance_, MAKEINTRESOURCE(122), IMAGE_BITMAP, 0, 0, 0), nullptr);
+  EXPECT_EQ(LoadImageW(instance_, u"named", IMAGE_BITMAP, 0, 0, 0), nullptr);
+  EXPECT_NE(LoadBitmapW(instance_, MAKEINTRESOURCE(127)), nullptr);
+}
+
 TEST_F(ModuleResourcesTest, TheNotificationIconHasATransparentBorder) {
   HICON icon = LoadIconW(instance_, MAKEINTRESOURCE(114));
   ASSERT_NE(icon, nullptr);
