@@ -9,7 +9,15 @@
 //                  with MF_POPUP is followed by its sub-items; MF_END marks the last item
 //                  of each level. All fields little-endian.
 //   RT_BITMAP      a device-independent bitmap: BITMAPINFOHEADER, colour table, pixels
-//   RT_GROUP_ICON  a 32-bit top-down BGRA device-independent bitmap (header and pixels)
+//   RT_GROUP_ICON  a device-independent bitmap as for RT_BITMAP; at 32 bits per pixel the
+//                  fourth byte is alpha (all zero means opaque)
+//
+// A module built as a shared object exports, besides its own functions:
+//   PellixGetResources    returns its table (the resource compiler writes this function)
+//   PellixExportOrdinals  optional: its exports by ordinal
+//   DllMain               optional: its entry point, called with DLL_PROCESS_ATTACH and
+//                         DLL_PROCESS_DETACH as it is loaded and freed
+// The module is built with hidden visibility, so each of these is marked DLLEXPORT.
 #pragma once
 
 #include "windef.h"
