@@ -56,8 +56,9 @@ TEST_F(ModuleLoaderTest, LoadsASharedObjectFromTheImageAndCountsReferences) {
   EXPECT_EQ(GetModuleHandleW(u"sample.dll"), nullptr);
   EXPECT_EQ(SampleCalls(),
             (std::vector<std::string>{"attach " + Handle(first), "detach " + Handle(first)}));
+  SetLastError(0);
   EXPECT_FALSE(FreeLibrary(first));
-  EXPECT_FALSE(Modules().Free(first).ok());
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 
   // A new load is a new module with a handle never given before.
   HMODULE again = LoadLibraryW(u"sample.dll");
@@ -86,7 +87,11 @@ TEST_F(ModuleLoaderTest, FindsExportsByNameAndByOrdinal) {
       {reinterpret_cast<LPCWSTR>(ULONG_PTR(6)), "no such ordinal"},
       {u"Sample\u00e9", "not ASCII"},
   };
-  for (const auto& miss : misses) EXPECT_EQ(GetProcAddressW(module, miss.name), nullptr) << miss.what;
+  for (const auto& miss : misses) {
+    SetLastError(0);
+    EXPECT_EQ(GetProcAddressW(module, miss.name), nullptr) << miss.what;
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND)) << miss.what;
+  }
   auto engine_miss = Modules().FindExport(module, std::string("Nothing"));
   ASSERT_FALSE(engine_miss.ok());
   EXPECT_EQ(engine_miss.error().code, ERROR_PROC_NOT_FOUND);
@@ -97,7 +102,9 @@ TEST_F(ModuleLoaderTest, FindsExportsByNameAndByOrdinal) {
 TEST_F(ModuleLoaderTest, MissingLibrariesFailWithModNotFound) {
   const char16_t* names[] = {u"\\Windows\\absent.dll", u"absent", u"\\Program Files\\x.dll"};
   for (const char16_t* name : names) {
+    SetLastError(0);
     EXPECT_EQ(LoadLibraryW(name), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_MOD_NOT_FOUND));
     auto loaded = Modules().Load(name);
     ASSERT_FALSE(loaded.ok());
     EXPECT_EQ(loaded.error().code, ERROR_MOD_NOT_FOUND);
@@ -254,8 +261,10 @@ TEST_F(ModuleLoaderTest, ResourcesOfASharedObjectComeThroughItsInstanceHandle) {
   EXPECT_EQ(std::u16string(text, 11), u"sample text");
   // A missing string gives 0 and an empty buffer.
   buffer[0] = u'x';
+  SetLastError(0);
   EXPECT_EQ(LoadStringW(module, 8, buffer, 32), 0);
   EXPECT_EQ(buffer[0], 0);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
   EXPECT_EQ(LoadStringW(nullptr, 7, buffer, 32), 0);
 
   HRSRC found = FindResourceW(module, MAKEINTRESOURCE(7), RT_STRING);
