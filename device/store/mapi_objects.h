@@ -19,6 +19,9 @@ namespace pellix::device::store {
 // Stored and computed properties of a message (entry identifiers, object type, ...);
 // MAPI_E_NOT_FOUND when the message is gone.
 Result<std::vector<Property>> MessageProperties(MessageStore& store, int64_t key);
+// The same for a message expected in `folder`; MAPI_E_NOT_FOUND when it is not there.
+Result<std::vector<Property>> MessagePropertiesInFolder(MessageStore& store, int64_t key,
+                                                        const FolderRecord& folder);
 
 // OpenEntry of a session (`within_store` 0) or of a store (only its own entries).
 HRESULT OpenStoreEntry(MessageStore& store, int64_t within_store, ULONG cb, LPENTRYID id,

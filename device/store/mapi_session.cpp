@@ -27,24 +27,35 @@ HRESULT Hand(T* object, LPCIID iid, ULONG object_type, ULONG* type, LPUNKNOWN* o
 
 }  // namespace
 
-Result<std::vector<Property>> MessageProperties(MessageStore& store, int64_t key) {
-  auto folder_key = store.FolderOf(key);
-  if (!folder_key) return folder_key.error();
-  auto stored = store.ReadProperties(key);
-  if (!stored) return stored.error();
-  std::vector<Property> all = std::move(*stored);
-  auto folder = store.FindFolder(*folder_key);
+namespace {
+
+void AddComputed(std::vector<Property>& all, int64_t key, int64_t folder, int64_t store) {
   const auto entry = MakeEntryId(EntryKind::kMessage, key);
   all.push_back(BinaryProperty(PR_ENTRYID, entry));
   all.push_back(BinaryProperty(PR_RECORD_KEY, entry));
   all.push_back(IntProperty(PR_OBJECT_TYPE, MAPI_MESSAGE));
-  all.push_back(BinaryProperty(PR_PARENT_ENTRYID, MakeEntryId(EntryKind::kFolder, *folder_key)));
-  if (folder) {
-    const auto store_id = MakeEntryId(EntryKind::kStore, folder->store);
-    all.push_back(BinaryProperty(PR_STORE_ENTRYID, store_id));
-    all.push_back(BinaryProperty(kPrFolderStoreEntryId, store_id));
-  }
-  return all;
+  all.push_back(BinaryProperty(PR_PARENT_ENTRYID, MakeEntryId(EntryKind::kFolder, folder)));
+  const auto store_id = MakeEntryId(EntryKind::kStore, store);
+  all.push_back(BinaryProperty(PR_STORE_ENTRYID, store_id));
+  all.push_back(BinaryProperty(kPrFolderStoreEntryId, store_id));
+}
+
+}  // namespace
+
+Result<std::vector<Property>> MessageProperties(MessageStore& store, int64_t key) {
+  auto folder_key = store.FolderOf(key);
+  if (!folder_key) return folder_key.error();
+  auto folder = store.FindFolder(*folder_key);
+  if (!folder) return Fail("message in no folder", MAPI_E_NOT_FOUND);
+  return MessagePropertiesInFolder(store, key, *folder);
+}
+
+Result<std::vector<Property>> MessagePropertiesInFolder(MessageStore& store, int64_t key,
+                                                        const FolderRecord& folder) {
+  auto stored = store.ReadPropertiesInFolder(key, folder.key);
+  if (!stored) return stored.error();
+  AddComputed(*stored, key, folder.key, folder.store);
+  return stored;
 }
 
 HRESULT OpenStoreEntry(MessageStore& store, int64_t within_store, ULONG cb, LPENTRYID id,

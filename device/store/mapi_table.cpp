@@ -25,14 +25,32 @@ void SnapshotRows::MoveTo(int64_t index) {
 
 std::vector<std::vector<Property>> FolderRows::Fetch(size_t n, bool advance) {
   std::vector<std::vector<Property>> out;
+  auto folder = store_.FindFolder(folder_);
+  if (!folder) return out;
   int64_t last = last_key_;
-  for (int64_t key : store_.MessagesAfter(folder_, last_key_, n)) {
+  size_t next = ahead_next_;
+  bool refilled = false;
+  while (out.size() < n) {
+    if (next == ahead_.size()) {
+      // Read ahead from the last key handed out; keys only grow, so new messages follow.
+      ahead_ = store_.MessagesAfter(folder_, last, std::max<size_t>(n - out.size(), 64));
+      next = 0;
+      refilled = true;
+      if (ahead_.empty()) break;
+    }
+    const int64_t key = ahead_[next++];
     last = key;
-    auto props = MessageProperties(store_, key);
-    // A message deleted since the page was read is simply not a row any more.
+    auto props = MessagePropertiesInFolder(store_, key, *folder);
+    // A message deleted or moved away since its key was read is simply not a row any more.
     if (props) out.push_back(std::move(*props));
   }
-  if (advance) last_key_ = last;
+  if (advance) {
+    last_key_ = last;
+    ahead_next_ = next;
+  } else if (refilled) {
+    ahead_.clear();  // refilled past the cursor for a peek: read again from the cursor
+    ahead_next_ = 0;
+  }
   return out;
 }
 
@@ -43,6 +61,8 @@ uint32_t FolderRows::Position() {
 }
 
 void FolderRows::MoveTo(int64_t index) {
+  ahead_.clear();
+  ahead_next_ = 0;
   if (index <= 0) {
     last_key_ = 0;
     return;

@@ -60,6 +60,10 @@ class FolderRows final : public RowSource {
   MessageStore& store_;
   int64_t folder_;
   int64_t last_key_ = 0;  // rows with keys up to this one lie behind the cursor
+  // Keys read ahead of the cursor, so that reading one row at a time costs no key query
+  // per row. Keys only: the rows themselves are read when fetched, so changes show.
+  std::vector<int64_t> ahead_;
+  size_t ahead_next_ = 0;
 };
 
 class TableObject final : public com::ComObject<IMAPITable> {

@@ -205,6 +205,25 @@ Result<std::vector<Property>> MessageStore::ReadProperties(int64_t message) {
   return out;
 }
 
+Result<std::vector<Property>> MessageStore::ReadPropertiesInFolder(int64_t message, int64_t folder) {
+  std::lock_guard lock(mutex_);
+  if (!status_) return status_.error();
+  std::vector<Property> out;
+  // The left join yields one row with null columns for a message without properties.
+  sql::Use q(db_->Prepare(
+      "SELECT p.id, p.type, p.value FROM messages m LEFT JOIN properties p ON p.message = m.id"
+      " WHERE m.id = ? AND m.folder = ? ORDER BY p.id"));
+  q->Bind(1, message).Bind(2, folder);
+  bool found = false;
+  while (q->Step()) {
+    found = true;
+    if (q->ColumnType(0) != SQLITE_NULL) out.push_back(ColumnProperty(*q, 0));
+  }
+  if (q->error() != SQLITE_OK) return DbError(db_->LastError());
+  if (!found) return NotFound();
+  return out;
+}
+
 Result<std::optional<Property>> MessageStore::ReadProperty(int64_t message, uint32_t tag) {
   std::lock_guard lock(mutex_);
   if (!status_) return status_.error();

@@ -79,6 +79,9 @@ class MessageStore {
 
   // Stored properties of a message, in identifier order.
   Result<std::vector<Property>> ReadProperties(int64_t message);
+  // Stored properties of a message that is in `folder`; MAPI_E_NOT_FOUND when it is not
+  // (any more). One query: tables read rows with it.
+  Result<std::vector<Property>> ReadPropertiesInFolder(int64_t message, int64_t folder);
   // One stored property by identifier (the tag's type is ignored); null when not set.
   Result<std::optional<Property>> ReadProperty(int64_t message, uint32_t tag);
   // Writes (replaces) properties, all or none.

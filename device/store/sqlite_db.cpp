@@ -95,7 +95,9 @@ Result<std::unique_ptr<Database>> Database::Open(const std::filesystem::path& fi
   std::unique_ptr<Database> db(new Database(raw));
   sqlite3_busy_timeout(raw, busy_ms);
   // Strings are UTF-16 on the device: storing them so keeps every code unit as written.
-  if (Status s = db->Exec("PRAGMA encoding = 'UTF-16le';"
+  // Small pages keep the bytes written per commit low: every property write is a commit.
+  if (Status s = db->Exec("PRAGMA page_size = 1024;"
+                          "PRAGMA encoding = 'UTF-16le';"
                           "PRAGMA journal_mode = WAL;"
                           "PRAGMA synchronous = NORMAL;"
                           "PRAGMA foreign_keys = ON;");
@@ -131,19 +133,31 @@ Statement& Database::Prepare(const char* sql) {
   return *slot;
 }
 
+// Transaction statements are prepared once: parsing them again costs as much as a small write.
 Database::Transaction::Transaction(Database& db) : db_(db) {
-  begun_ = db_.Exec("BEGIN IMMEDIATE").ok();
+  Use begin(db_.Prepare("BEGIN IMMEDIATE"));
+  begun_ = begin->Run().ok();
 }
 
 Database::Transaction::~Transaction() {
-  if (begun_ && !done_) db_.Exec("ROLLBACK").ok();
+  if (begun_ && !done_) {
+    Use rollback(db_.Prepare("ROLLBACK"));
+    rollback->Run().ok();
+  }
 }
 
 Status Database::Transaction::Commit() {
   if (!begun_) return Fail("database: no transaction");
   done_ = true;
-  Status s = db_.Exec("COMMIT");
-  if (!s) db_.Exec("ROLLBACK").ok();
+  Status s;
+  {
+    Use commit(db_.Prepare("COMMIT"));
+    s = commit->Run();
+  }
+  if (!s) {
+    Use rollback(db_.Prepare("ROLLBACK"));
+    rollback->Run().ok();
+  }
   return s;
 }
 
