@@ -30,7 +30,7 @@ struct DecodedImage {
   uint32_t width = 0;
   uint32_t height = 0;
   bool has_alpha = false;    // some pixel of some frame is not fully opaque
-  uint32_t loop_count = 0;   // animations: 0 means forever
+  int32_t loop_count = -1;   // GIF loop extension: 0 forever, -1 when the file has none
   std::vector<Frame> frames; // never empty after a successful decode
 };
 

@@ -57,6 +57,7 @@ TEST(GifDecoder, ComposesFramesWithEachDisposalMethod) {
   EXPECT_EQ(delays, (std::vector<uint32_t>{100, 200, 300, 0}));
   EXPECT_TRUE(image->has_alpha);
   EXPECT_EQ(image->layout, NativeLayout::kIndexed8);
+  EXPECT_EQ(image->loop_count, -1);  // no loop extension written
 }
 
 TEST(GifDecoder, TransparencyAndColourTables) {
@@ -113,7 +114,7 @@ TEST(GifDecoder, LoopCountAndMissingTrailer) {
   std::vector<uint8_t> file = samples::WriteGif(spec);
   auto image = DecodeGif(file);
   ASSERT_TRUE(image.ok());
-  EXPECT_EQ(image->loop_count, 3u);
+  EXPECT_EQ(image->loop_count, 3);
   ASSERT_EQ(file.back(), 0x3B);
   file.pop_back();
   auto without_trailer = DecodeGif(file);
@@ -127,7 +128,7 @@ TEST(GifDecoder, MovingSquareHasTwentyFrames) {
   auto image = DecodeGif(samples::MovingSquareGif(20, 24));
   ASSERT_TRUE(image.ok());
   EXPECT_EQ(image->frames.size(), 20u);
-  EXPECT_EQ(image->loop_count, 0u);
+  EXPECT_EQ(image->loop_count, 0);
   // Frame 0's square covers 8 x 8 pixels from the corner in red (index 1), even at (0,0)
   // where the background would be transparent.
   EXPECT_EQ(image->frames[0].pixels[0], R);

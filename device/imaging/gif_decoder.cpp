@@ -142,7 +142,7 @@ Result<DecodedImage> DecodeGif(std::span<const uint8_t> file) {
       while (block) {
         if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) return Fail("GIF: corrupt extension");
         if (netscape && block && block[0] >= 3 && block[1] == 1) {
-          image.loop_count = block[2] | (uint32_t{block[3]} << 8);
+          image.loop_count = block[2] | (int32_t{block[3]} << 8);
           netscape = false;
         }
       }

@@ -202,9 +202,9 @@ std::vector<uint8_t> ImageDecoder::PropertyValue(PROPID id, WORD* type) const {
       const auto* p = reinterpret_cast<const uint8_t*>(&cs);
       value.insert(value.end(), p, p + sizeof cs);
     }
-  } else if (id == kPropertyLoopCount) {
+  } else if (id == kPropertyLoopCount && image_->loop_count >= 0) {
     *type = kPropertyTypeShort;
-    SHORT loops = SHORT(image_->loop_count);
+    WORD loops = WORD(image_->loop_count);
     const auto* p = reinterpret_cast<const uint8_t*>(&loops);
     value.insert(value.end(), p, p + sizeof loops);
   }
@@ -213,7 +213,8 @@ std::vector<uint8_t> ImageDecoder::PropertyValue(PROPID id, WORD* type) const {
 
 STDMETHODIMP ImageDecoder::GetPropertyCount(UINT* count) {
   if (!count) return E_INVALIDARG;
-  *count = image_ && image_->format == ImageFormat::kGif ? 2 : 0;
+  *count = 0;
+  if (image_ && image_->format == ImageFormat::kGif) *count = image_->loop_count >= 0 ? 2 : 1;
   return S_OK;
 }
 
@@ -221,7 +222,8 @@ STDMETHODIMP ImageDecoder::GetPropertyIdList(UINT count, PROPID* list) {
   UINT have = 0;
   GetPropertyCount(&have);
   if (!list || count != have) return E_INVALIDARG;
-  if (have) list[0] = kPropertyFrameDelay, list[1] = kPropertyLoopCount;
+  const PROPID ids[] = {kPropertyFrameDelay, kPropertyLoopCount};
+  std::copy(ids, ids + have, list);
   return S_OK;
 }
 
