@@ -197,16 +197,16 @@ std::vector<uint8_t> ImageDecoder::PropertyValue(PROPID id, WORD* type) const {
   if (!image_ || image_->format != ImageFormat::kGif) return value;
   if (id == kPropertyFrameDelay) {
     *type = kPropertyTypeLong;
-    for (const Frame& f : image_->frames) {
-      LONG cs = LONG(f.delay_ms / 10);
-      const auto* p = reinterpret_cast<const uint8_t*>(&cs);
-      value.insert(value.end(), p, p + sizeof cs);
+    value.resize(image_->frames.size() * sizeof(LONG));
+    for (size_t i = 0; i < image_->frames.size(); ++i) {
+      LONG cs = LONG(image_->frames[i].delay_ms / 10);
+      std::memcpy(value.data() + i * sizeof cs, &cs, sizeof cs);
     }
   } else if (id == kPropertyLoopCount && image_->loop_count >= 0) {
     *type = kPropertyTypeShort;
     WORD loops = WORD(image_->loop_count);
-    const auto* p = reinterpret_cast<const uint8_t*>(&loops);
-    value.insert(value.end(), p, p + sizeof loops);
+    value.resize(sizeof loops);
+    std::memcpy(value.data(), &loops, sizeof loops);
   }
   return value;
 }
