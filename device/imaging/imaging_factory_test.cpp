@@ -1,6 +1,9 @@
 // The imaging library through its COM surface only, driven the way a picture loader drives it.
+#include <string>  // before windows.h: the SDK declares wcstol for WCHAR
+
 #include <imaging.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
@@ -294,6 +297,41 @@ TEST_F(ImagingTest, DrawBlendsOverTheDeviceContextsBitmap) {
   EXPECT_EQ(image->Draw(reinterpret_cast<HDC>(0x999), &one, nullptr), E_FAIL);
   SetSurfaceResolver(nullptr);
   EXPECT_EQ(image->Draw(surface.hdc, &dst, nullptr), E_FAIL);
+}
+
+TEST_F(ImagingTest, DrawIntoASixteenBitDibSectionOverWhite) {
+  // Top row: half-transparent red, blue; bottom row: transparent, green.
+  ComPtr<IImage> image;
+  ASSERT_EQ(factory_->CreateImageFromStream(
+                StreamOf(samples::WritePng(2, 2, {0x80FF0000, B, T, G}, true)).get(), image.put()),
+            S_OK);
+  HDC dc = CreateCompatibleDC(nullptr);
+  ASSERT_NE(dc, nullptr);
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = 40;
+  bmi.bmiHeader.biWidth = 2;
+  bmi.bmiHeader.biHeight = 2;  // bottom-up
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 16;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(dib, nullptr);
+  std::memset(bits, 0xFF, 8);  // white, whatever the top bit holds
+  HGDIOBJ old = SelectObject(dc, dib);
+  RECT all{0, 0, 2, 2};
+  EXPECT_EQ(image->Draw(dc, &all, nullptr), S_OK);
+  SelectObject(dc, old);
+  // 5-5-5 rows, bottom row first in memory. Red at alpha 128 over white is (255, 127, 127),
+  // which keeps 31, 15, 15.
+  uint16_t rows[4];
+  std::memcpy(rows, bits, sizeof rows);
+  EXPECT_EQ(rows[0] & 0x7FFF, 0x7FFF);  // transparent: the white stays
+  EXPECT_EQ(rows[1], 0x03E0);           // green
+  EXPECT_EQ(rows[2], 0x7DEF);
+  EXPECT_EQ(rows[3], 0x001F);           // blue
+  DeleteObject(dib);
+  DeleteDC(dc);
 }
 
 TEST_F(ImagingTest, LockBitsConvertsAndRefusesASecondLock) {
