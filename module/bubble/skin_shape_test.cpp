@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "bubble/skin_shape.h"
+#include "testing/temp_image.h"
 
 namespace {
 
@@ -113,6 +115,172 @@ TEST(SkinShapeTest, FillStopsAtCapacity) {
   EXPECT_EQ(rects[1].left, 2);
   EXPECT_EQ(ScanSkinRuns(nullptr, 7, 1, nullptr, 0), 0u);
   EXPECT_EQ(ScanSkinRuns(bits.data(), 0, 1, nullptr, 0), 0u);
+}
+
+// A 32-bit top-down DIB section drawn from rows of characters: '#' white, '.' black,
+// '~' almost white (254, 255, 255), 'r' red.
+HBITMAP ColourPicture(const std::vector<std::string>& rows) {
+  const int h = static_cast<int>(rows.size());
+  const int w = static_cast<int>(rows[0].size());
+  BITMAPINFO bmi = {};
+  bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bmi.bmiHeader.biWidth = w;
+  bmi.bmiHeader.biHeight = -h;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap == nullptr) return nullptr;
+  DWORD* pixels = static_cast<DWORD*>(bits);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      DWORD& p = pixels[y * w + x];  // 0x00RRGGBB
+      switch (rows[y][x]) {
+        case '#': p = 0xFFFFFF; break;
+        case '~': p = 0xFEFFFF; break;
+        case 'r': p = 0xFF0000; break;
+        default: p = 0; break;
+      }
+    }
+  return bitmap;
+}
+
+// The region as rows of '#' (inside) and '.' (outside), read point by point.
+std::vector<std::string> RegionRows(HRGN region, int w, int h) {
+  std::vector<std::string> rows(h, std::string(w, '.'));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (PtInRegion(region, x, y)) rows[y][x] = '#';
+  return rows;
+}
+
+class SkinShapeGdiTest : public pellix::testing::DeviceTest {};
+
+TEST_F(SkinShapeGdiTest, RegionKeepsExactlyTheWhitePixels) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> picture;
+    std::vector<std::string> shape;
+  };
+  const Case cases[] = {
+      {"rounded corners",
+       {".######.", "########", "########", ".######."},
+       {".######.", "########", "########", ".######."}},
+      {"right edge kept", {"....####", "#......#"}, {"....####", "#......#"}},
+      {"only pure white counts", {"#~r#", "~~##"}, {"#..#", "..##"}},
+      {"wider than a word", {std::string(40, '#') + "...." + std::string(26, '#')},
+       {std::string(40, '#') + "...." + std::string(26, '#')}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int w = static_cast<int>(c.picture[0].size());
+    const int h = static_cast<int>(c.picture.size());
+    HBITMAP picture = ColourPicture(c.picture);
+    ASSERT_NE(picture, nullptr);
+    HRGN region = reinterpret_cast<HRGN>(1);
+    ASSERT_EQ(BuildSkinRegion(picture, &region), 0);
+    ASSERT_NE(region, nullptr);
+    EXPECT_EQ(RegionRows(region, w, h), c.shape);
+    RECT box;
+    GetRgnBox(region, &box);
+    EXPECT_TRUE(box.left >= 0 && box.top >= 0 && box.right <= w && box.bottom <= h);
+    DeleteObject(region);
+    DeleteObject(picture);
+  }
+}
+
+TEST_F(SkinShapeGdiTest, AllBlackPictureGivesAnEmptyRegion) {
+  HBITMAP picture = ColourPicture({"....", "...."});
+  HRGN region = nullptr;
+  ASSERT_EQ(BuildSkinRegion(picture, &region), 0);
+  ASSERT_NE(region, nullptr);
+  RECT box;
+  EXPECT_EQ(GetRgnBox(region, &box), NULLREGION);
+  EXPECT_EQ(GetRegionData(region, 0, nullptr), sizeof(RGNDATAHEADER));
+  DeleteObject(region);
+  DeleteObject(picture);
+}
+
+TEST_F(SkinShapeGdiTest, FailuresLeaveNoRegion) {
+  HRGN region = reinterpret_cast<HRGN>(1);
+  EXPECT_EQ(BuildSkinRegion(nullptr, &region), 2);
+  EXPECT_EQ(region, nullptr);
+  HBRUSH notABitmap = CreateSolidBrush(RGB(1, 2, 3));
+  region = reinterpret_cast<HRGN>(1);
+  EXPECT_EQ(BuildSkinRegion(reinterpret_cast<HBITMAP>(notABitmap), &region), 2);
+  EXPECT_EQ(region, nullptr);
+  DeleteObject(notABitmap);
+}
+
+TEST_F(SkinShapeGdiTest, StretchBitmapScalesTheWholePicture) {
+  HBITMAP picture = ColourPicture({"#.", ".#"});
+  EXPECT_EQ(StretchBitmap(nullptr, 4, 4), nullptr);
+  EXPECT_EQ(StretchBitmap(picture, 0, 4), nullptr);
+  EXPECT_EQ(StretchBitmap(picture, 4, -1), nullptr);
+  HBITMAP stretched = StretchBitmap(picture, 6, 4);
+  ASSERT_NE(stretched, nullptr);
+  BITMAP info;
+  ASSERT_NE(GetObjectW(stretched, sizeof(info), &info), 0);
+  EXPECT_EQ(info.bmWidth, 6);
+  EXPECT_EQ(info.bmHeight, 4);
+  // Each source pixel becomes a 3 x 2 block, so the shape is the same checkerboard, larger.
+  HRGN region = nullptr;
+  ASSERT_EQ(BuildSkinRegion(stretched, &region), 0);
+  EXPECT_EQ(RegionRows(region, 6, 4),
+            (std::vector<std::string>{"###...", "###...", "...###", "...###"}));
+  DeleteObject(region);
+  DeleteObject(stretched);
+  DeleteObject(picture);
+}
+
+TEST_F(SkinShapeGdiTest, CaptureBackgroundFadesTheScreenOverTheWindowColour) {
+  // What the screen shows (the desktop), read through the screen's own context.
+  HDC screen = CreateDCW(TEXT("DISPLAY"), nullptr, nullptr, nullptr);
+  ASSERT_NE(screen, nullptr);
+  const POINT probes[] = {{10, 10}, {120, 160}, {239, 319}};
+  COLORREF shown[3];
+  for (int i = 0; i < 3; ++i) shown[i] = GetPixel(screen, probes[i].x, probes[i].y);
+  DeleteDC(screen);
+  const COLORREF window = GetSysColor(COLOR_WINDOW);
+
+  // Full strength copies the screen, zero strength leaves the window colour.
+  for (BYTE alpha : {BYTE{255}, BYTE{0}}) {
+    SCOPED_TRACE(static_cast<int>(alpha));
+    HBITMAP picture = CaptureBackground(0, 0, 0, 0, nullptr, alpha);  // the whole screen
+    ASSERT_NE(picture, nullptr);
+    BITMAP info;
+    ASSERT_NE(GetObjectW(picture, sizeof(info), &info), 0);
+    EXPECT_EQ(info.bmWidth, 240);
+    EXPECT_EQ(info.bmHeight, 320);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, picture);
+    for (int i = 0; i < 3; ++i)
+      EXPECT_EQ(GetPixel(dc, probes[i].x, probes[i].y), alpha == 255 ? shown[i] : window);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(picture);
+  }
+
+  // A given bitmap is reused, and the rectangle at (x, y) lands at its origin, each channel
+  // between the screen's and the window colour's.
+  HDC dc = CreateDCW(TEXT("DISPLAY"), nullptr, nullptr, nullptr);
+  HBITMAP mine = CreateCompatibleBitmap(dc, 20, 10);
+  DeleteDC(dc);
+  EXPECT_EQ(CaptureBackground(110, 150, 20, 10, mine, 128), mine);
+  dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, mine);
+  COLORREF half = GetPixel(dc, 10, 9);  // screen point (120, 159)
+  auto between = [](int v, int a, int b) { return v >= std::min(a, b) && v <= std::max(a, b); };
+  HDC check = CreateDCW(TEXT("DISPLAY"), nullptr, nullptr, nullptr);
+  COLORREF under = GetPixel(check, 120, 159);
+  DeleteDC(check);
+  EXPECT_TRUE(between(GetRValue(half), GetRValue(under), GetRValue(window)));
+  EXPECT_TRUE(between(GetGValue(half), GetGValue(under), GetGValue(window)));
+  EXPECT_TRUE(between(GetBValue(half), GetBValue(under), GetBValue(window)));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(mine);
 }
 
 }  // namespace
