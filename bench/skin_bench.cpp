@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "bubble/skin_shape.h"
+#include "core/settings.h"
 #include "kernel/device.h"
+#include "skin/skin.h"
 #include "testing/temp_image.h"
 
 namespace {
@@ -32,6 +34,24 @@ struct BenchDevice {
   }
   ~BenchDevice() { Device::Shutdown(); }
 };
+
+// The shipped default skin, installed where `pellix-device init` puts it.
+void BM_LoadSkinDefault(benchmark::State& state) {
+  BenchDevice device;
+  fs::path source = fs::path(__FILE__).parent_path().parent_path() / "skins" / "default";
+  auto target = device.device->image().MapPath(u"\\Program Files\\Halvane Quorrin\\Pellix\\Skins\\default");
+  if (!target) std::abort();
+  fs::create_directories(*target);
+  fs::copy(source, *target, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  g_Settings.InstallDir.Set(TEXT("\\Program Files\\Halvane Quorrin\\Pellix\\"));
+  g_Settings.SkinName.Set(TEXT("default"));
+  for (auto _ : state) {
+    LoadSkin();
+    benchmark::DoNotOptimize(g_Skin.NotifyWndHeight);
+  }
+  if (g_Skin.NotifyWndHeight != 160) state.SkipWithError("the default skin was not read");
+}
+BENCHMARK(BM_LoadSkinDefault)->Unit(benchmark::kMicrosecond);
 
 // A 480 x 640 picture with rounded corners of radius 24, white inside and black outside.
 HBITMAP RoundedPicture(int w, int h, int r) {
@@ -58,7 +78,10 @@ HBITMAP RoundedPicture(int w, int h, int r) {
 
 void BM_BuildSkinRegion480x640(benchmark::State& state) {
   BenchDevice device;
-  HBITMAP picture = RoundedPicture(480, 640, 24);
+  // As the popup uses it: the picture stretched into a screen-compatible bitmap.
+  HBITMAP drawn = RoundedPicture(480, 640, 24);
+  HBITMAP picture = StretchBitmap(drawn, 480, 640);
+  DeleteObject(drawn);
   for (auto _ : state) {
     HRGN region = nullptr;
     if (BuildSkinRegion(picture, &region) != 0) state.SkipWithError("BuildSkinRegion failed");
