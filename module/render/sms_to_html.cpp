@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -41,28 +42,37 @@ void ReplaceAll(Text& text, TextView what, TextView with) {
 }
 
 void Escape(TextView in, Text& out) {
-  out.clear();
-  out.reserve(in.size() + in.size() / 4 + 16);
+  size_t length = 0;
+  for (WCHAR c : in) length += c == u'&' ? 5 : (c == u'<' || c == u'>') ? 4 : 1;
+  out.resize(length);
+  WCHAR* o = out.data();
   for (WCHAR c : in) {
     switch (c) {
-      case u'&': out.append(u"&amp;"); break;
-      case u'<': out.append(u"&lt;"); break;
-      case u'>': out.append(u"&gt;"); break;
-      case SMS_TAG_OPEN: out.push_back(u'<'); break;
-      case SMS_TAG_CLOSE: out.push_back(u'>'); break;
-      default: out.push_back(c);
+      case u'&': memcpy(o, u"&amp;", 5 * sizeof(WCHAR)); o += 5; break;
+      case u'<': memcpy(o, u"&lt;", 4 * sizeof(WCHAR)); o += 4; break;
+      case u'>': memcpy(o, u"&gt;", 4 * sizeof(WCHAR)); o += 4; break;
+      case SMS_TAG_OPEN: *o++ = u'<'; break;
+      case SMS_TAG_CLOSE: *o++ = u'>'; break;
+      default: *o++ = c;
     }
   }
 }
 
-bool IsPhoneDelimiter(WCHAR c) {
-  return c == u' ' || c == u'>' || c == u'<' || c == u'.' || c == u'"';
-}
-bool IsBlank(WCHAR c) { return c == u' '; }
+struct PhoneDelimiter {
+  bool operator()(WCHAR c) const {
+    return c == u' ' || c == u'>' || c == u'<' || c == u'.' || c == u'"';
+  }
+};
+struct Blank {
+  bool operator()(WCHAR c) const { return c == u' '; }
+};
 
 // A phone number is a token that the platform's base-10 wcstol reads whole, that is not
 // negative (an overflow to the positive limit still counts) and 6 to 15 characters long.
-bool IsPhoneNumber(TextView token) {
+struct PhoneNumber {
+  bool operator()(TextView token) const;
+};
+bool PhoneNumber::operator()(TextView token) const {
   if (token.size() < 6 || token.size() > 15) return false;
   WCHAR copy[16];
   memcpy(copy, token.data(), token.size() * sizeof(WCHAR));
@@ -74,7 +84,10 @@ bool IsPhoneNumber(TextView token) {
 
 // A web address starts with "http://"; an e-mail address has an at sign after its first
 // character and its first "." after that at sign.
-bool IsWebOrMailLink(TextView token) {
+struct WebOrMailLink {
+  bool operator()(TextView token) const;
+};
+bool WebOrMailLink::operator()(TextView token) const {
   if (token.starts_with(u"http://")) return true;
   size_t at = token.find(u'@');
   if (at == TextView::npos || at == 0) return false;
@@ -85,7 +98,9 @@ bool IsWebOrMailLink(TextView token) {
 // Wraps each token of `text` that `isLink` accepts in <a href="token">token</a>. Tokens are the
 // runs between delimiters; the link goes where the token stands.
 template <typename Delimiter, typename Accept>
-void LinkTokens(Text& text, Delimiter isDelimiter, Accept isLink) {
+void LinkTokens(Text& text) {
+  const Delimiter isDelimiter;
+  const Accept isLink;
   Text out;
   size_t copied = 0;
   size_t i = 0;
@@ -138,6 +153,35 @@ void ExpandBuiltIn(Text& page, TextView body) {
   page.swap(out);
 }
 
+// Which characters and which pairs of neighbouring characters a text holds (pairs hashed into a
+// table, so a pair may be reported that is not there, never the other way round). A code with a
+// character or a pair that the text lacks cannot occur in it, which spares most of the table's
+// searches.
+class TextContents {
+ public:
+  void Add(TextView text, WCHAR before) {
+    for (WCHAR c : text) {
+      Set(characters_, c);
+      Set(pairs_, Pair(before, c));
+      before = c;
+    }
+  }
+  void AddPair(WCHAR a, WCHAR b) { Set(pairs_, Pair(a, b)); }
+  bool MayHold(LPCWSTR code) const {
+    if (!Has(characters_, code[0])) return false;
+    for (size_t i = 1; code[i]; ++i)
+      if (!Has(characters_, code[i]) || !Has(pairs_, Pair(code[i - 1], code[i]))) return false;
+    return true;
+  }
+
+ private:
+  static uint32_t Pair(WCHAR a, WCHAR b) { return (uint32_t{a} * 40503u + b) & 0xFFFF; }
+  static void Set(uint64_t* bits, uint32_t i) { bits[i >> 6] |= uint64_t{1} << (i & 63); }
+  static bool Has(const uint64_t* bits, uint32_t i) { return bits[i >> 6] & (uint64_t{1} << (i & 63)); }
+  uint64_t characters_[65536 / 64] = {};
+  uint64_t pairs_[65536 / 64] = {};
+};
+
 LPWSTR HeapCopy(const Text& text) {
   auto* copy = static_cast<LPWSTR>(malloc((text.size() + 1) * sizeof(WCHAR)));
   if (!copy) return nullptr;
@@ -149,10 +193,14 @@ LPWSTR HeapCopy(const Text& text) {
 }  // namespace
 
 BOOL ContainsSmiley(LPCWSTR text) {
-  if (!text || wcslen(text) < 2 || !g_SmileyTable) return FALSE;
+  if (!text || !g_SmileyTable) return FALSE;
+  TextView view(text);
+  if (view.size() < 2) return FALSE;
+  TextContents contents;
+  contents.Add(view, 0);
   for (LONG i = 0; i < g_SmileyCount; ++i) {
     LPCWSTR code = g_SmileyTable[i].code;
-    if (code && *code && wcsstr(text, code)) return TRUE;
+    if (code && *code && contents.MayHold(code) && view.find(code) != TextView::npos) return TRUE;
   }
   return FALSE;
 }
@@ -160,13 +208,36 @@ BOOL ContainsSmiley(LPCWSTR text) {
 void ApplySmileys(WCHAR* buffer) {
   if (!g_SmileyTable) return;
   Text text(buffer);
+  TextContents contents;
+  contents.Add(text, 0);
+  Text out;
   for (LONG i = 0; i < g_SmileyCount; ++i) {
     LPCWSTR code = g_SmileyTable[i].code;
-    if (!code || !*code) continue;
-    if (text.find(code) == Text::npos) continue;
+    if (!code || !*code || !contents.MayHold(code)) continue;
+    TextView what(code);
+    size_t pos = text.find(what);
+    if (pos == Text::npos) continue;
+
     WCHAR image[255];
-    wsprintfW(image, TEXT("%cimg src=\"%d\"%c"), SMS_TAG_OPEN, static_cast<int>(i), SMS_TAG_CLOSE);
-    ReplaceAll(text, code, image);
+    int length = wsprintfW(image, TEXT("%cimg src=\"%d\"%c"), SMS_TAG_OPEN, static_cast<int>(i),
+                           SMS_TAG_CLOSE);
+    TextView reference(image, static_cast<size_t>(length));
+    // Later codes are looked for in the references and across their edges too. The code's own
+    // characters may be gone now; keeping them listed only costs a search.
+    contents.Add(reference, reference[0]);
+    contents.AddPair(reference.back(), reference.front());  // two references side by side
+    out.clear();
+    size_t from = 0;
+    while (pos != Text::npos) {
+      out.append(text, from, pos - from);
+      out.append(reference);
+      if (pos > 0) contents.AddPair(text[pos - 1], reference.front());
+      from = pos + what.size();
+      if (from < text.size()) contents.AddPair(reference.back(), text[from]);
+      pos = text.find(what, from);
+    }
+    out.append(text, from, Text::npos);
+    text.swap(out);
   }
   CopyToWorkBuffer(buffer, text);
 }
@@ -189,8 +260,8 @@ LPWSTR BuildHtmlFromText(LPCWSTR text, UINT slot) {
   Text page = g_Templates[slot] ? g_Templates[slot] : BuiltInTemplate(slot);
 
   if (body.find_first_of(u"+0123456789") != Text::npos)
-    LinkTokens(body, IsPhoneDelimiter, IsPhoneNumber);
-  LinkTokens(body, IsBlank, IsWebOrMailLink);
+    LinkTokens<PhoneDelimiter, PhoneNumber>(body);
+  LinkTokens<Blank, WebOrMailLink>(body);
 
   ReplaceAll(page, u"%alignment%", u"left");
   ReplaceAll(page, u"%textalignment%", u"left");

@@ -133,6 +133,18 @@ TEST_F(ConversionTest, LaterCodesMatchInsideEarlierReferences) {
                               u"\"" + kClose);
 }
 
+TEST_F(ConversionTest, LaterCodesMatchAcrossReferenceEdges) {
+  WCHAR buffer[SMS_WORK_BUFFER_CCH];
+  // Entry 1 spans the inside of entry 0's reference; entry 2 spans the sender's "x" and the
+  // opening marker that entry 0 put after it.
+  ParseSmileyTable(u":) a\n0\" b\nx\uFFFE c\n");
+  wcscpy(buffer, u"x:)");
+  ApplySmileys(buffer);
+  const Text one = kOpen + u"img src=\"1\"" + kClose;
+  const Text two = kOpen + u"img src=\"2\"" + kClose;
+  EXPECT_EQ(Text(buffer), two + u"img src=\"" + one + kClose);
+}
+
 TEST_F(ConversionTest, ContainsSmiley) {
   EXPECT_FALSE(ContainsSmiley(u":)")) << "no table";
   ParseSmileyTable(u": colon\nzz sleepy\n");
