@@ -21,14 +21,14 @@ struct SlotSource {
 };
 const SlotSource kSlots[TEMPLATE_SLOT_COUNT] = {
     {TEXT("bubble.html"), IDS_TEMPLATE_BUBBLE},
-    {TEXT("bubblepic.html"), IDS_TEMPLATE_BUBBLEPIC},
+    {TEXT("bubblepic.html"), IDS_TEMPLATE_PICTURE},
     {TEXT("form.html"), IDS_TEMPLATE_BUBBLE},
 };
 
 LPCWSTR BuiltInString(UINT id) {
   static const WCHAR k110[] = TEXT(PAGE_TEMPLATE_110);
   static const WCHAR k112[] = TEXT(PAGE_TEMPLATE_112);
-  return id == IDS_TEMPLATE_BUBBLEPIC ? k112 : k110;
+  return id == IDS_TEMPLATE_PICTURE ? k112 : k110;
 }
 
 // Skin folder + `file`, narrow. FALSE when the path does not fit.

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #define IDS_TEMPLATE_BUBBLE 110
-#define IDS_TEMPLATE_BUBBLEPIC 112
+#define IDS_TEMPLATE_PICTURE 112
 
 #define PAGE_TEMPLATE_110                                                                     \
   "<html><body><table  border=\"0\" cellpadding=\"5\" cellspacing=\"0\" width=\"100%%\"><tr>" \
