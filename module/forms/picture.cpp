@@ -33,9 +33,19 @@ IStream* ReadWholeFile(PICTURE* picture) {
   picture->hFile = INVALID_HANDLE_VALUE;
   IStream* stream = nullptr;
   if (ok && SUCCEEDED(CreateStreamOnHGlobal(picture->hFileData, TRUE, &stream))) return stream;
+  // A stream that cannot take the block over gets a copy of the bytes instead.
+  if (ok && SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream))) {
+    ULONG written = 0;
+    LARGE_INTEGER start = {};
+    if (FAILED(stream->Write(picture->hFileData, read, &written)) || written != read ||
+        FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr))) {
+      stream->Release();
+      stream = nullptr;
+    }
+  }
   LocalFree(picture->hFileData);
   picture->hFileData = nullptr;
-  return nullptr;
+  return stream;
 }
 
 }  // namespace
