@@ -10,3 +10,4 @@
 #include "winreg.h"
 #include "winuser.h"
 #include "wingdi.h"
+#include "libloader.h"
