@@ -1,0 +1,108 @@
+#include "gdi/device_context.h"
+
+#include "gdi/screen.h"
+#include "gdi/window_view.h"
+
+namespace pellix::device::gdi {
+
+std::unique_ptr<DeviceContext> DeviceContext::Memory(std::shared_ptr<Bitmap> default_bitmap) {
+  std::unique_ptr<DeviceContext> dc(new DeviceContext(Kind::kMemory));
+  dc->bitmap = std::move(default_bitmap);
+  return dc;
+}
+
+std::unique_ptr<DeviceContext> DeviceContext::Window(HWND hwnd, bool whole_window) {
+  std::unique_ptr<DeviceContext> dc(new DeviceContext(Kind::kWindow));
+  dc->window_ = hwnd;
+  dc->whole_window_ = whole_window;
+  return dc;
+}
+
+std::unique_ptr<DeviceContext> DeviceContext::Screen() {
+  return std::unique_ptr<DeviceContext>(new DeviceContext(Kind::kScreen));
+}
+
+Rect DeviceContext::Extent() {
+  switch (kind_) {
+    case Kind::kMemory:
+      return bitmap ? Rect{0, 0, bitmap->width(), bitmap->height()} : Rect{};
+    case Kind::kScreen:
+      return TheScreen().framebuffer().bounds();
+    case Kind::kWindow: {
+      auto info = Windows().Find(window_);
+      if (!info) return Rect{};
+      const Rect r = whole_window_ ? info->window : info->client;
+      return Rect{0, 0, r.Width(), r.Height()};
+    }
+  }
+  return Rect{};
+}
+
+std::optional<DrawTarget> DeviceContext::BeginDraw() {
+  DrawTarget target;
+  Rect area;
+  switch (kind_) {
+    case Kind::kMemory:
+      if (!bitmap) return std::nullopt;
+      target.bitmap = bitmap.get();
+      target.surface = &bitmap->Lock();
+      area = target.surface->bounds();
+      break;
+    case Kind::kScreen:
+      target.surface = &TheScreen().framebuffer();
+      area = target.surface->bounds();
+      break;
+    case Kind::kWindow: {
+      auto info = Windows().Find(window_);
+      if (!info) return std::nullopt;
+      target.surface = &TheScreen().WindowSurface(*info);
+      const Rect r = whole_window_ ? info->window : info->client;
+      target.origin_x = r.left - info->window.left;
+      target.origin_y = r.top - info->window.top;
+      area = Rect::FromSize(target.origin_x, target.origin_y, r.Width(), r.Height());
+      break;
+    }
+  }
+  Region clip(area.Intersect(target.surface->bounds()));
+  for (const auto* extra : {&clip_region, &paint_region}) {
+    if (!*extra) continue;
+    Region r = **extra;
+    r.Offset(target.origin_x, target.origin_y);
+    clip = clip.Intersect(r);
+  }
+  target.clip = std::move(clip);
+  return target;
+}
+
+void DeviceContext::EndDraw(DrawTarget& target) {
+  if (target.bitmap) target.bitmap->Unlock();
+  target.bitmap = nullptr;
+}
+
+std::optional<DrawTarget> DeviceContext::BeginRead() {
+  DrawTarget target;
+  switch (kind_) {
+    case Kind::kMemory:
+      if (!bitmap) return std::nullopt;
+      target.bitmap = bitmap.get();
+      // Read() may decode into the bitmap's shadow; the caller never writes through it.
+      target.surface = const_cast<Surface*>(&bitmap->Read());
+      break;
+    case Kind::kScreen:
+      target.surface = const_cast<Surface*>(&TheScreen().Compose());
+      break;
+    case Kind::kWindow: {
+      auto info = Windows().Find(window_);
+      if (!info) return std::nullopt;
+      target.surface = &TheScreen().WindowSurface(*info);
+      const Rect r = whole_window_ ? info->window : info->client;
+      target.origin_x = r.left - info->window.left;
+      target.origin_y = r.top - info->window.top;
+      break;
+    }
+  }
+  target.clip = Region(target.surface->bounds());
+  return target;
+}
+
+}  // namespace pellix::device::gdi

@@ -1,0 +1,184 @@
+#include "gdi/screen.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "gdi/font_engine.h"
+#include "gdi/gdi_objects.h"
+#include "kernel/device.h"
+
+namespace pellix::device::gdi {
+namespace {
+
+Pixel Mix(Pixel a, Pixel b, int t, int range) {
+  auto lerp = [&](int shift) {
+    const int ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+    return ca + (cb - ca) * t / std::max(range, 1);
+  };
+  return MakePixel(lerp(16), lerp(8), lerp(0));
+}
+
+void VerticalGradient(Surface& s, const Rect& r, Pixel top, Pixel bottom) {
+  for (int y = r.top; y < r.bottom; ++y)
+    s.Fill(Rect{r.left, y, r.right, y + 1}, Mix(top, bottom, y - r.top, r.Height() - 1));
+}
+
+}  // namespace
+
+Screen::Screen(Device& device) {
+  const Profile& profile = device.profile();
+  framebuffer_ = Surface(profile.screen_width, profile.screen_height, 0);
+  desktop_ = Surface(profile.screen_width, profile.screen_height, 0);
+  DrawDesktop(profile.dpi);
+}
+
+// The handheld's home screen: a title bar with the start flag, signal and battery along the
+// top, a soft-key bar along the bottom, and a calm wallpaper between them.
+void Screen::DrawDesktop(int dpi) {
+  const int w = desktop_.width(), h = desktop_.height();
+  auto scaled = [dpi](int px) { return std::max(1, px * dpi / 96); };
+  title_bar_height_ = std::min(scaled(26), h / 4);
+  soft_key_bar_height_ = std::min(scaled(26), h / 4);
+  FontEngine& fonts = FontEngine::Shared();
+
+  VerticalGradient(desktop_, Rect{0, title_bar_height_, w, h - soft_key_bar_height_}, 0xDCE8F8,
+                   0x6E95CF);
+  // Gentle diagonal bands so the wallpaper reads as a picture, not a fill.
+  for (int y = title_bar_height_; y < h - soft_key_bar_height_; ++y)
+    for (int x = 0; x < w; ++x)
+      if (((x + y) / scaled(24)) % 2 == 0) {
+        const Pixel p = desktop_.At(x, y);
+        desktop_.Set(x, y, Mix(p, 0xFFFFFF, 1, 12));
+      }
+
+  // Title bar.
+  VerticalGradient(desktop_, Rect{0, 0, w, title_bar_height_}, 0x1C4FA8, 0x0A2A6E);
+  const int flag = scaled(12), fx = scaled(6), fy = (title_bar_height_ - flag) / 2;
+  const int half = flag / 2;
+  desktop_.Fill(Rect::FromSize(fx, fy, half - 1, half - 1), 0xE8412C);
+  desktop_.Fill(Rect::FromSize(fx + half, fy, half - 1, half - 1), 0x5DBB3F);
+  desktop_.Fill(Rect::FromSize(fx, fy + half, half - 1, half - 1), 0x2C7DE8);
+  desktop_.Fill(Rect::FromSize(fx + half, fy + half, half - 1, half - 1), 0xF5C518);
+  const Font title{FontStyle::kBold, scaled(12)};
+  const FontMetrics tm = fonts.Metrics(title);
+  fonts.Draw(desktop_, title, fx + flag + scaled(6), (title_bar_height_ - tm.height) / 2,
+             u"Start", 0xFFFFFF, desktop_.bounds());
+  // Signal bars and a battery at the right end.
+  const int bar = scaled(3), base = title_bar_height_ - scaled(7);
+  int x = w - scaled(48);
+  for (int i = 0; i < 4; ++i)
+    desktop_.Fill(Rect{x + i * (bar + 1), base - scaled(3) * (i + 1), x + i * (bar + 1) + bar, base},
+                  0xFFFFFF);
+  x = w - scaled(22);
+  const Rect battery = Rect::FromSize(x, base - scaled(10), scaled(14), scaled(10));
+  desktop_.Fill(battery, 0xFFFFFF);
+  desktop_.Fill(Rect{battery.left + 1, battery.top + 1, battery.right - 1, battery.bottom - 1},
+                0x0A2A6E);
+  desktop_.Fill(Rect{battery.left + 2, battery.top + 2, battery.right - 4, battery.bottom - 2},
+                0x7CD957);
+  desktop_.Fill(Rect{battery.right, battery.top + scaled(3), battery.right + scaled(2),
+                     battery.bottom - scaled(3)},
+                0xFFFFFF);
+
+  // Soft-key bar.
+  const Rect keys{0, h - soft_key_bar_height_, w, h};
+  VerticalGradient(desktop_, keys, 0x3C3C3C, 0x1A1A1A);
+  desktop_.Fill(Rect{w / 2, keys.top + scaled(4), w / 2 + 1, keys.bottom - scaled(4)}, 0x707070);
+  const Font label{FontStyle::kRegular, scaled(12)};
+  const FontMetrics lm = fonts.Metrics(label);
+  const int ly = keys.top + (soft_key_bar_height_ - lm.height) / 2;
+  const std::u16string_view left = u"Calendar", right = u"Contacts";
+  fonts.Draw(desktop_, label, (w / 2 - fonts.Advance(label, left)) / 2, ly, left, 0xFFFFFF,
+             desktop_.bounds());
+  fonts.Draw(desktop_, label, w / 2 + (w / 2 - fonts.Advance(label, right)) / 2, ly, right,
+             0xFFFFFF, desktop_.bounds());
+}
+
+Region Screen::VisibleRegion(const WindowInfo& window, const std::vector<WindowInfo>& all) {
+  auto shape = [](const WindowInfo& w) {
+    Region r(w.window);
+    if (w.region) {
+      Region own = *w.region;
+      own.Offset(w.window.left, w.window.top);
+      r = r.Intersect(own);
+    }
+    return r;
+  };
+  Region visible = shape(window);
+  HWND parent = window.parent;
+  // Guard against a malformed parent chain: at most as many steps as there are windows.
+  for (size_t steps = 0; parent && steps <= all.size(); ++steps) {
+    auto it = std::find_if(all.begin(), all.end(),
+                           [parent](const WindowInfo& w) { return w.hwnd == parent; });
+    if (it == all.end()) return Region();  // a hidden ancestor hides the window
+    visible = visible.Intersect(shape(*it)).Intersect(it->client);
+    parent = it->parent;
+  }
+  return visible;
+}
+
+Surface& Screen::WindowSurface(const WindowInfo& window) {
+  Surface& s = windows_[window.hwnd];
+  const int w = std::max(0, window.window.Width()), h = std::max(0, window.window.Height());
+  if (s.width() != w || s.height() != h) {
+    const Pixel fill = BrushColor(window.background).value_or(0xFFFFFF);
+    Surface fresh(w, h, fill);
+    fresh.Copy(s, 0, 0, Rect{0, 0, std::min(w, s.width()), std::min(h, s.height())});
+    s = std::move(fresh);
+  }
+  return s;
+}
+
+void Screen::DropWindow(HWND hwnd) { windows_.erase(hwnd); }
+
+void Screen::ComposeWindows(Surface& target, const std::vector<WindowInfo>& windows,
+                            int origin_x, int origin_y) {
+  for (const WindowInfo& w : windows) {
+    if (!w.visible) continue;
+    Surface& pixels = WindowSurface(w);
+    Region visible = VisibleRegion(w, windows);
+    visible.Offset(-origin_x, -origin_y);
+    for (const Rect& r : visible.Rects())
+      target.Copy(pixels, r.left + origin_x - w.window.left, r.top + origin_y - w.window.top, r);
+  }
+}
+
+const Surface& Screen::Compose() {
+  framebuffer_.Copy(desktop_, 0, 0, desktop_.bounds());
+  auto windows = Windows().VisibleWindows();
+  ComposeWindows(framebuffer_, windows, 0, 0);
+  // Forget the surfaces of windows that are gone.
+  if (windows_.size() > windows.size()) {
+    std::unordered_set<HWND> shown;
+    for (const WindowInfo& w : windows) shown.insert(w.hwnd);
+    std::erase_if(windows_, [&](const auto& entry) {
+      return !shown.count(entry.first) && !Windows().Find(entry.first);
+    });
+  }
+  return framebuffer_;
+}
+
+Result<Surface> Screen::CaptureWindow(HWND hwnd) {
+  auto info = Windows().Find(hwnd);
+  if (!info) return Fail("no such window", ERROR_INVALID_WINDOW_HANDLE);
+  auto all = Windows().VisibleWindows();
+  // The window and its descendants, treating the window itself as the root.
+  std::vector<WindowInfo> tree;
+  std::unordered_set<HWND> members{hwnd};
+  WindowInfo root = *info;
+  root.parent = nullptr;
+  root.visible = true;
+  tree.push_back(root);
+  for (const WindowInfo& w : all) {
+    if (w.hwnd == hwnd || !members.count(w.parent)) continue;
+    members.insert(w.hwnd);
+    tree.push_back(w);
+  }
+  Surface out(info->window.Width(), info->window.Height(), 0);
+  ComposeWindows(out, tree, info->window.left, info->window.top);
+  return out;
+}
+
+Screen& TheScreen() { return Device::Get().Component<Screen>(); }
+
+}  // namespace pellix::device::gdi
