@@ -98,14 +98,13 @@ void HtmlPage::Layout(int width) {
 int HtmlPage::height() const { return doc_ ? doc_->height() : 0; }
 int HtmlPage::width() const { return doc_ ? doc_->width() : 0; }
 
-void HtmlPage::Draw(const PixelView& target, const PixelRect& clip, int scroll_x, int scroll_y) {
-  const PixelRect area = clip.Intersect({0, 0, target.width, target.height});
-  if (target.empty() || area.empty()) return;
-  for (int y = area.top; y < area.bottom; ++y)
-    std::fill(target.row(y) + area.left, target.row(y) + area.right, 0x00FFFFFFu);
+void HtmlPage::Draw(gdi::Surface& target, const gdi::Rect& clip, int scroll_x, int scroll_y) {
+  const gdi::Rect area = clip.Intersect(target.bounds());
+  if (area.IsEmpty()) return;
+  target.Fill(area, 0x00FFFFFF);
   if (!doc_) return;
-  DrawTarget draw{target, area};
-  litehtml::position lclip(area.left, area.top, area.right - area.left, area.bottom - area.top);
+  DrawTarget draw{&target, area};
+  litehtml::position lclip(area.left, area.top, area.Width(), area.Height());
   doc_->draw(reinterpret_cast<litehtml::uint_ptr>(&draw), -scroll_x, -scroll_y, &lclip);
 }
 

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "htmlview/html_fonts.h"
-#include "htmlview/pixel_view.h"
+#include "gdi/rect.h"
+#include "gdi/surface.h"
 
 namespace litehtml {
 class document;
@@ -23,12 +23,13 @@ namespace pellix::device::htmlview {
 
 class PageContainer;
 
-// A picture the owner of the view supplied. The pixels are fetched each time the page draws,
-// because the owner keeps the bitmap and may change it (the next frame of an animation).
+// A picture the owner of the view supplied. It is drawn from its source each time the page
+// draws, because the owner keeps the bitmap and may change it (the next frame of an animation).
 struct Picture {
   int width = 0;
   int height = 0;
-  std::function<PixelView()> pixels;  // may return an empty view
+  // Scales the picture onto `box` of the target, changing only pixels inside `clip`.
+  std::function<void(gdi::Surface& target, const gdi::Rect& box, const gdi::Rect& clip)> draw;
 };
 
 class HtmlPage {
@@ -70,7 +71,7 @@ class HtmlPage {
 
   // Draws the part of the document at (scroll_x, scroll_y) into the target's `clip` area. The
   // background outside the document is white.
-  void Draw(const PixelView& target, const PixelRect& clip, int scroll_x, int scroll_y);
+  void Draw(gdi::Surface& target, const gdi::Rect& clip, int scroll_x, int scroll_y);
 
   // The href of the link under a point in document coordinates, if any.
   std::optional<std::u16string> LinkAt(int x, int y) const;
@@ -91,11 +92,9 @@ class HtmlPage {
   };
   PictureSlot* FindPicture(std::string_view name);
   void NotePictureName(std::string_view name);
-  FontSet& fonts() { return fonts_; }
   bool shrink() const { return shrink_; }
 
  private:
-  FontSet fonts_;
   std::unique_ptr<PageContainer> container_;
   std::shared_ptr<litehtml::document> doc_;
   std::string source_;  // UTF-8

@@ -18,12 +18,13 @@ constexpr char16_t kBubblePage[] =
     u"</tr></table></body></html>";
 
 struct SolidPicture {
-  std::vector<uint32_t> pixels;
-  int width;
-  int height;
-  SolidPicture(int w, int h, uint32_t color) : pixels(static_cast<size_t>(w) * h, color), width(w), height(h) {}
+  gdi::Surface pixels;
+  SolidPicture(int w, int h, gdi::Pixel color) : pixels(w, h, color) {}
   Picture AsPicture() {
-    return Picture{width, height, [this] { return PixelView{pixels.data(), width, height, width}; }};
+    return Picture{pixels.width(), pixels.height(),
+                   [this](gdi::Surface& target, const gdi::Rect& box, const gdi::Rect& clip) {
+                     target.Stretch(pixels, pixels.bounds(), box, clip);
+                   }};
   }
 };
 
@@ -65,21 +66,20 @@ TEST(HtmlPageTest, AnsweredPictureGrowsTheLayoutAndIsDrawn) {
   EXPECT_GE(page.height(), 60);
   EXPECT_GT(page.height(), before);
 
-  std::vector<uint32_t> screen(200 * 100, 0x123456);
-  PixelView view{screen.data(), 200, 100, 200};
-  page.Draw(view, {0, 0, 200, 100}, 0, 0);
-  EXPECT_EQ(screen[10 * 200 + 10], 0xFF0000u);   // inside the picture
-  EXPECT_EQ(screen[10 * 200 + 100], 0xFFFFFFu);  // page background
-  EXPECT_EQ(screen[90 * 200 + 10], 0xFFFFFFu);   // below the document
+  gdi::Surface screen(200, 100, 0x123456);
+  page.Draw(screen, screen.bounds(), 0, 0);
+  EXPECT_EQ(screen.At(10, 10), 0xFF0000u);   // inside the picture
+  EXPECT_EQ(screen.At(100, 10), 0xFFFFFFu);  // page background
+  EXPECT_EQ(screen.At(10, 90), 0xFFFFFFu);   // below the document
 
   // The owner changes its bitmap: the next drawing shows the new pixels.
-  std::fill(red.pixels.begin(), red.pixels.end(), 0x00FF00u);
-  page.Draw(view, {0, 0, 200, 100}, 0, 0);
-  EXPECT_EQ(screen[10 * 200 + 10], 0x00FF00u);
+  red.pixels.Fill(red.pixels.bounds(), 0x00FF00);
+  page.Draw(screen, screen.bounds(), 0, 0);
+  EXPECT_EQ(screen.At(10, 10), 0x00FF00u);
   // Scrolled by 30 pixels the picture's top moves up.
-  page.Draw(view, {0, 0, 200, 100}, 0, 30);
-  EXPECT_EQ(screen[29 * 200 + 10], 0x00FF00u);
-  EXPECT_EQ(screen[31 * 200 + 10], 0xFFFFFFu);
+  page.Draw(screen, screen.bounds(), 0, 30);
+  EXPECT_EQ(screen.At(10, 29), 0x00FF00u);
+  EXPECT_EQ(screen.At(10, 31), 0xFFFFFFu);
 }
 
 TEST(HtmlPageTest, RefusedPictureKeepsAPlaceholder) {
@@ -88,21 +88,23 @@ TEST(HtmlPageTest, RefusedPictureKeepsAPlaceholder) {
   page.FailPicture(0);
   page.Layout(200);
   EXPECT_EQ(page.picture_state(0), HtmlPage::PictureState::kFailed);
-  std::vector<uint32_t> screen(50 * 50, 0);
-  page.Draw({screen.data(), 50, 50, 50}, {0, 0, 50, 50}, 0, 0);
-  EXPECT_NE(screen[0], 0xFFFFFFu);  // the frame's corner
+  gdi::Surface screen(50, 50, 0);
+  page.Draw(screen, screen.bounds(), 0, 0);
+  EXPECT_NE(screen.At(0, 0), 0xFFFFFFu);  // the frame's corner
+  EXPECT_EQ(screen.At(8, 8), 0xFFFFFFu);  // hollow inside
 }
 
 TEST(HtmlPageTest, DrawingStaysInsideTheClip) {
   HtmlPage page;
   Loaded(page, u"<body style=\"background:black\">text text text</body>");
-  std::vector<uint32_t> screen(100 * 40, 0xABCDEF);
-  page.Draw({screen.data(), 100, 40, 100}, {10, 10, 50, 30}, 0, 0);
+  gdi::Surface screen(100, 40, 0xABCDEF);
+  page.Draw(screen, {10, 10, 50, 30}, 0, 0);
+  EXPECT_EQ(screen.At(12, 11), 0u);  // the black body, inside the clip
   for (int y = 0; y < 40; ++y) {
     for (int x = 0; x < 100; ++x) {
       const bool inside = x >= 10 && x < 50 && y >= 10 && y < 30;
       if (!inside) {
-        ASSERT_EQ(screen[y * 100 + x], 0xABCDEFu) << x << "," << y;
+        ASSERT_EQ(screen.At(x, y), 0xABCDEFu) << x << "," << y;
       }
     }
   }
@@ -193,8 +195,8 @@ TEST(HtmlPageTest, EmptyAndBrokenSourceIsHarmless) {
   for (const char16_t* s : sources) {
     HtmlPage page;
     Loaded(page, s);
-    std::vector<uint32_t> screen(32 * 32);
-    page.Draw({screen.data(), 32, 32, 32}, {0, 0, 32, 32}, 0, 0);
+    gdi::Surface screen(32, 32);
+    page.Draw(screen, screen.bounds(), 0, 0);
     page.Text();
     page.LinkAt(1, 1);
   }

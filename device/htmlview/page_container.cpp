@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "gdi/font_engine.h"
 #include "htmlview/html_page.h"
+#include "kernel/device_image.h"
 
 namespace pellix::device::htmlview {
 
@@ -15,13 +17,14 @@ constexpr int kDefaultFontSize = 12;
 constexpr int kPlaceholderSize = 16;
 
 struct FontHandle {
-  HtmlFont* font;
+  gdi::Font font;
+  gdi::FontMetrics metrics;
   unsigned decoration;
 };
 
-uint32_t ToRgb(const litehtml::web_color& c) { return PackRgb(c.red, c.green, c.blue); }
+gdi::Pixel ToRgb(const litehtml::web_color& c) { return gdi::MakePixel(c.red, c.green, c.blue); }
 
-PixelRect ToRect(const litehtml::position& p) { return {p.x, p.y, p.x + p.width, p.y + p.height}; }
+gdi::Rect ToRect(const litehtml::position& p) { return gdi::Rect::FromSize(p.x, p.y, p.width, p.height); }
 
 bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 
@@ -31,50 +34,44 @@ litehtml::uint_ptr PageContainer::create_font(const litehtml::tchar_t*, int size
                                               litehtml::font_style italic, unsigned int decoration,
                                               litehtml::font_metrics* fm) {
   const int level = std::clamp(zoom_, 0, 4);
-  FontStyle style;
-  style.pixel_size = std::max(1, (size * kZoomPercent[level] + 50) / 100);
-  style.bold = weight >= 600;
-  style.italic = italic == litehtml::fontStyleItalic;
-  HtmlFont* font = page_.fonts().Get(style);
+  auto* handle = new FontHandle{};
+  handle->font.pixel_size = std::max(1, (size * kZoomPercent[level] + 50) / 100);
+  handle->font.style = gdi::MakeFontStyle(weight >= 600, italic == litehtml::fontStyleItalic);
+  handle->metrics = gdi::FontEngine::Shared().Metrics(handle->font);
+  handle->decoration = decoration;
   if (fm) {
-    if (font) {
-      fm->ascent = font->metrics().ascent;
-      fm->descent = font->metrics().descent;
-      fm->height = font->metrics().height;
-      fm->x_height = font->metrics().x_height;
-    } else {
-      fm->ascent = style.pixel_size * 4 / 5;
-      fm->descent = style.pixel_size - fm->ascent;
-      fm->height = style.pixel_size;
-      fm->x_height = style.pixel_size / 2;
-    }
+    fm->ascent = handle->metrics.ascent;
+    fm->descent = handle->metrics.descent;
+    fm->height = handle->metrics.height;
+    fm->x_height = handle->metrics.ascent / 2;
     fm->draw_spaces = decoration != litehtml::font_decoration_none;
   }
-  return reinterpret_cast<litehtml::uint_ptr>(new FontHandle{font, decoration});
+  return reinterpret_cast<litehtml::uint_ptr>(handle);
 }
 
 void PageContainer::delete_font(litehtml::uint_ptr font) { delete reinterpret_cast<FontHandle*>(font); }
 
 int PageContainer::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr font) {
   auto* handle = reinterpret_cast<FontHandle*>(font);
-  if (!handle || !handle->font || !text) return 0;
-  return handle->font->TextWidth(text);
+  if (!handle || !text || !*text) return 0;
+  return gdi::FontEngine::Shared().Advance(handle->font, Utf8ToUtf16(text));
 }
 
 void PageContainer::draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr font,
                               litehtml::web_color color, const litehtml::position& pos) {
   auto* target = reinterpret_cast<DrawTarget*>(hdc);
   auto* handle = reinterpret_cast<FontHandle*>(font);
-  if (!target || !handle || !handle->font || !text) return;
-  const HtmlFont::Metrics& m = handle->font->metrics();
+  if (!target || !handle || !text || !*text) return;
+  const gdi::FontMetrics& m = handle->metrics;
   const int baseline = pos.y + pos.height - m.descent;
-  const uint32_t rgb = ToRgb(color);
-  handle->font->Draw(target->view, target->clip, pos.x, baseline, text, rgb);
+  const gdi::Pixel rgb = ToRgb(color);
+  gdi::FontEngine::Shared().Draw(*target->surface, handle->font, pos.x, baseline - m.ascent, Utf8ToUtf16(text),
+                                 rgb, target->clip);
   if (handle->decoration & litehtml::font_decoration_underline) {
     FillRect(*target, {pos.x, baseline + 1, pos.x + pos.width, baseline + 2}, rgb);
   }
   if (handle->decoration & litehtml::font_decoration_linethrough) {
-    const int y = baseline - m.x_height / 2;
+    const int y = baseline - m.ascent / 4;
     FillRect(*target, {pos.x, y, pos.x + pos.width, y + 1}, rgb);
   }
 }
@@ -114,66 +111,48 @@ void PageContainer::get_image_size(const litehtml::tchar_t* src, const litehtml:
   }
 }
 
-void PageContainer::FillRect(const DrawTarget& target, const PixelRect& rect, uint32_t color) {
-  const PixelRect r = rect.Intersect(target.clip).Intersect({0, 0, target.view.width, target.view.height});
-  for (int y = r.top; y < r.bottom; ++y) std::fill(target.view.row(y) + r.left, target.view.row(y) + r.right, color);
+void PageContainer::FillRect(const DrawTarget& target, const gdi::Rect& rect, gdi::Pixel color) {
+  const gdi::Rect r = rect.Intersect(target.clip);
+  if (!r.IsEmpty()) target.surface->Fill(r, color);
 }
 
 void PageContainer::DrawPicture(const DrawTarget& target, const std::string& name, const litehtml::position& box,
-                                const PixelRect& clip) {
+                                const gdi::Rect& clip) {
   if (box.width <= 0 || box.height <= 0) return;
   const HtmlPage::PictureSlot* slot = page_.FindPicture(name);
   if (!slot) return;
-  const PixelRect area = ToRect(box).Intersect(clip).Intersect(target.clip).Intersect(
-      {0, 0, target.view.width, target.view.height});
-  if (area.empty()) return;
+  const gdi::Rect area = ToRect(box).Intersect(clip).Intersect(target.clip);
+  if (area.IsEmpty()) return;
   if (slot->state == HtmlPage::PictureState::kFailed) {
     // A refused picture shows as a grey frame.
-    const uint32_t grey = PackRgb(0xA0, 0xA0, 0xA0);
-    const PixelRect r = ToRect(box);
-    DrawTarget framed{target.view, area};
+    const gdi::Pixel grey = gdi::MakePixel(0xA0, 0xA0, 0xA0);
+    const gdi::Rect r = ToRect(box);
+    const DrawTarget framed{target.surface, area};
     FillRect(framed, {r.left, r.top, r.right, r.top + 1}, grey);
     FillRect(framed, {r.left, r.bottom - 1, r.right, r.bottom}, grey);
     FillRect(framed, {r.left, r.top, r.left + 1, r.bottom}, grey);
     FillRect(framed, {r.right - 1, r.top, r.right, r.bottom}, grey);
     return;
   }
-  if (slot->state != HtmlPage::PictureState::kAnswered || !slot->picture.pixels) return;
-  const PixelView src = slot->picture.pixels();
-  if (src.empty()) return;
-  // Nearest-neighbour scaling from the picture to the box it was laid out in.
-  for (int y = area.top; y < area.bottom; ++y) {
-    const int sy = static_cast<int>(static_cast<long>(y - box.y) * src.height / box.height);
-    const uint32_t* srow = src.row(std::clamp(sy, 0, src.height - 1));
-    uint32_t* drow = target.view.row(y);
-    if (box.width == src.width) {
-      std::copy(srow + (area.left - box.x), srow + (area.right - box.x), drow + area.left);
-      continue;
-    }
-    for (int x = area.left; x < area.right; ++x) {
-      const int sx = static_cast<int>(static_cast<long>(x - box.x) * src.width / box.width);
-      drow[x] = srow[std::clamp(sx, 0, src.width - 1)] & 0x00FFFFFF;
-    }
-  }
+  if (slot->state == HtmlPage::PictureState::kAnswered && slot->picture.draw)
+    slot->picture.draw(*target.surface, ToRect(box), area);
 }
 
 void PageContainer::draw_background(litehtml::uint_ptr hdc, const litehtml::background_paint& bg) {
   auto* target = reinterpret_cast<DrawTarget*>(hdc);
   if (!target) return;
   if (bg.color.alpha > 0) {
-    const PixelRect area = ToRect(bg.clip_box);
+    const gdi::Rect area = ToRect(bg.clip_box);
     if (bg.color.alpha == 255) {
       FillRect(*target, area, ToRgb(bg.color));
     } else {
-      const PixelRect r = area.Intersect(target->clip).Intersect({0, 0, target->view.width, target->view.height});
-      for (int y = r.top; y < r.bottom; ++y) {
-        uint32_t* row = target->view.row(y);
-        for (int x = r.left; x < r.right; ++x) row[x] = BlendRgb(row[x], ToRgb(bg.color), bg.color.alpha);
-      }
+      const gdi::Rect r = area.Intersect(target->clip);
+      const gdi::Surface solid(std::max(0, r.Width()), std::max(0, r.Height()), ToRgb(bg.color));
+      if (!r.IsEmpty()) target->surface->Blend(solid, 0, 0, r, bg.color.alpha);
     }
   }
   if (bg.image.empty() || bg.image_size.width <= 0 || bg.image_size.height <= 0) return;
-  const PixelRect clip = ToRect(bg.clip_box);
+  const gdi::Rect clip = ToRect(bg.clip_box);
   const int w = bg.image_size.width, h = bg.image_size.height;
   const bool repeat_x = bg.repeat == litehtml::background_repeat_repeat || bg.repeat == litehtml::background_repeat_repeat_x;
   const bool repeat_y = bg.repeat == litehtml::background_repeat_repeat || bg.repeat == litehtml::background_repeat_repeat_y;
@@ -251,8 +230,8 @@ void PageContainer::split_text(const char* text, const std::function<void(const 
       std::string piece;
       size_t in_piece = 0;
       for (size_t pos = 0; pos < word.size();) {
-        const size_t start = pos;
-        NextCodePoint(word, pos);
+        const size_t start = pos++;
+        while (pos < word.size() && (static_cast<unsigned char>(word[pos]) & 0xC0) == 0x80) ++pos;
         piece.append(word, start, pos - start);
         if (++in_piece == kWordPiece) {
           on_word(piece.c_str());

@@ -1,10 +1,11 @@
-// The layout engine's view of the device: fonts from the page's FontSet, pictures from the
-// page's answered requests, and drawing into the PixelView handed to HtmlPage::Draw.
+// The layout engine's view of the device: text through the device's font engine, pictures
+// from the page's answered requests, and drawing into the surface handed to HtmlPage::Draw.
 #pragma once
 
 #include <litehtml/litehtml.h>
 
-#include "htmlview/pixel_view.h"
+#include "gdi/rect.h"
+#include "gdi/surface.h"
 
 namespace pellix::device::htmlview {
 
@@ -12,8 +13,8 @@ class HtmlPage;
 
 // What HtmlPage::Draw passes through litehtml's opaque drawing handle.
 struct DrawTarget {
-  PixelView view;
-  PixelRect clip;
+  gdi::Surface* surface;
+  gdi::Rect clip;  // inside the surface
 };
 
 class PageContainer final : public litehtml::document_container {
@@ -59,9 +60,9 @@ class PageContainer final : public litehtml::document_container {
                   const std::function<void(const litehtml::tchar_t*)>& on_space) override;
 
  private:
-  void FillRect(const DrawTarget& target, const PixelRect& rect, uint32_t color);
+  void FillRect(const DrawTarget& target, const gdi::Rect& rect, gdi::Pixel color);
   void DrawPicture(const DrawTarget& target, const std::string& name, const litehtml::position& box,
-                   const PixelRect& clip);
+                   const gdi::Rect& clip);
 
   HtmlPage& page_;
   int zoom_ = 2;
