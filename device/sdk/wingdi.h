@@ -52,6 +52,7 @@
 #define TA_BOTTOM 8
 #define TA_BASELINE 24
 #define CLR_INVALID 0xFFFFFFFFu
+#define GDI_ERROR 0xFFFFFFFFu
 
 // ---- Stock objects ----
 #define WHITE_BRUSH 0
