@@ -168,9 +168,25 @@ std::optional<NotificationKey> NotificationManager::Displayed() const {
   return displayed_;
 }
 
+void NotificationManager::Post(std::function<void()> task) {
+  {
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+  }
+  wake_.notify_all();
+}
+
 void NotificationManager::Run() {
   std::unique_lock lock(mutex_);
   while (!stop_) {
+    if (!tasks_.empty()) {
+      std::function<void()> task = std::move(tasks_.front());
+      tasks_.pop_front();
+      lock.unlock();
+      task();
+      lock.lock();
+      continue;
+    }
     if (!to_hide_.empty()) {
       std::vector<Notification> hide = std::move(to_hide_);
       to_hide_.clear();
@@ -240,7 +256,7 @@ void NotificationManager::Run() {
     lock.unlock();
     if (presenter) presenter->Pump();
     lock.lock();
-    if (stop_ || !to_hide_.empty()) continue;
+    if (stop_ || !to_hide_.empty() || !tasks_.empty()) continue;
     wake_.wait_until(lock, deadline);
   }
 }

@@ -97,6 +97,10 @@ class NotificationManager {
   std::vector<Notification> TitleBar() const;
   std::optional<NotificationKey> Displayed() const;
 
+  // Runs `task` on the manager's thread, which also owns the shell's own windows (the platform
+  // bubble, the browser) and lets them answer the person between events.
+  void Post(std::function<void()> task);
+
  private:
   using Clock = std::chrono::steady_clock;
 
@@ -113,6 +117,7 @@ class NotificationManager {
   Clock::time_point displayed_until_ = Clock::time_point::max();
   std::vector<Notification> to_hide_;  // removed while displayed; hidden by the thread
   std::deque<NotificationKey> redisplay_;
+  std::deque<std::function<void()>> tasks_;
   uint64_t next_sequence_ = 1;
   bool stop_ = false;
   std::thread thread_;

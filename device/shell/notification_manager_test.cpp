@@ -50,10 +50,10 @@ class RecordingPresenter : public NotificationPresenter {
 
 class NotificationManagerTest : public testing::DeviceTest {
  protected:
-  // Twenty device seconds pass in one real second.
+  // Ten device seconds pass in one real second.
   Profile MakeProfile() const override {
     Profile p;
-    p.clock_speed = 20.0;
+    p.clock_speed = 10.0;
     return p;
   }
   void SetUp() override {
@@ -93,11 +93,12 @@ TEST_F(NotificationManagerTest, DisplaysOneAtATimeInOrderOfArrival) {
   EXPECT_EQ(events[2].id, 41u);
   EXPECT_EQ(events[3].what, "hide");
   EXPECT_EQ(events[3].id, 41u);
-  // Each stays for its own duration on the device clock (with some slack for scheduling).
-  EXPECT_GE(events[1].at - events[0].at, 2000u);
-  EXPECT_LT(events[1].at - events[0].at, 2600u);
-  EXPECT_GE(events[3].at - events[2].at, 3000u);
-  EXPECT_LT(events[3].at - events[2].at, 3600u);
+  // Each stays for its own duration on the device clock. The show is recorded just after its
+  // time starts, and a loaded machine may wake the manager late, hence the slack.
+  EXPECT_GE(events[1].at - events[0].at, 1900u);
+  EXPECT_LT(events[1].at - events[0].at, 3000u);
+  EXPECT_GE(events[3].at - events[2].at, 2900u);
+  EXPECT_LT(events[3].at - events[2].at, 4000u);
   // Both stay listed in the title bar until removed.
   const auto listed = manager().TitleBar();
   ASSERT_EQ(listed.size(), 2u);
@@ -177,8 +178,8 @@ TEST_F(NotificationManagerTest, IconsStayInTheTitleBarForTheirDurationOnly) {
   ASSERT_EQ(manager().TitleBar().size(), 1u);
   icon.csDuration = 1;
   ASSERT_EQ(manager().Update(SHNUM_DURATION, icon), ERROR_SUCCESS);
-  // One device second is 50 real milliseconds here.
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // One device second is 100 real milliseconds here.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
   EXPECT_TRUE(manager().TitleBar().empty());
   EXPECT_FALSE(manager().Find({kClassB, 22}).has_value());
 }
