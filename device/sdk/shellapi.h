@@ -15,6 +15,11 @@
 #define SEE_MASK_DOENVSUBST 0x00000200
 #define SEE_MASK_FLAG_NO_UI 0x00000400
 
+// hInstApp values of a failed ShellExecuteEx.
+#define SE_ERR_FNF 2
+#define SE_ERR_PNF 3
+#define SE_ERR_NOASSOC 31
+
 // cbSize is 60 on the device (fifteen 32-bit words).
 typedef struct _SHELLEXECUTEINFO {
   DWORD cbSize;

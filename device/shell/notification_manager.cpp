@@ -142,6 +142,15 @@ std::optional<Notification> NotificationManager::Find(const NotificationKey& key
   return std::nullopt;
 }
 
+void NotificationManager::Conclude(const NotificationKey& key) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!displayed_ || !(*displayed_ == key)) return;
+    displayed_until_ = Clock::now();
+  }
+  wake_.notify_all();
+}
+
 bool NotificationManager::Redisplay(const NotificationKey& key) {
   {
     std::lock_guard lock(mutex_);

@@ -91,6 +91,9 @@ class NotificationManager {
   LRESULT Remove(const NotificationKey& key);
   std::optional<Notification> Find(const NotificationKey& key) const;
 
+  // The displayed notification's time ends now (the person closed or hid its bubble); it goes
+  // to the title bar and the next one may come. Nothing happens for any other notification.
+  void Conclude(const NotificationKey& key);
   // The person displays a listed notification again from the title bar.
   bool Redisplay(const NotificationKey& key);
   // What the title bar shows: listed notifications and icons, in order of arrival.
