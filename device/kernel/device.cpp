@@ -1,6 +1,7 @@
 #include "kernel/device.h"
 
 #include <cstdio>
+#include <atomic>
 #include <cstdlib>
 
 namespace pellix::device {
@@ -17,6 +18,7 @@ Device::Device(DeviceImage image)
 Device::~Device() {
   for (auto it = shutdown_hooks_.rbegin(); it != shutdown_hooks_.rend(); ++it) (*it)();
   shutdown_hooks_.clear();
+  by_slot_.clear();
   while (!components_.empty()) components_.pop_back();
 }
 
@@ -37,6 +39,11 @@ Device& Device::Get() {
 }
 
 void Device::Shutdown() { g_device.reset(); }
+
+size_t Device::NextComponentSlot() {
+  static std::atomic<size_t> next{0};
+  return next.fetch_add(1);
+}
 
 void Device::AtShutdown(std::function<void()> hook) {
   std::lock_guard lock(components_mutex_);

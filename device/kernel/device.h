@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <typeindex>
 #include <utility>
 #include <vector>
 
@@ -37,14 +36,16 @@ class Device {
 
   template <typename T>
   T& Component() {
+    // Each component type gets a slot number once per process, so a lookup is an index.
+    static const size_t slot = NextComponentSlot();
     std::lock_guard lock(components_mutex_);
-    for (auto& c : components_)
-      if (c.type == std::type_index(typeid(T))) return *static_cast<T*>(c.object.get());
+    if (slot < by_slot_.size() && by_slot_[slot]) return *static_cast<T*>(by_slot_[slot]);
     auto object = std::make_unique<T>(*this);
     T* raw = object.get();
-    components_.push_back(Slot{std::type_index(typeid(T)),
-                               std::unique_ptr<void, void (*)(void*)>(
-                                   object.release(), [](void* p) { delete static_cast<T*>(p); })});
+    components_.push_back(std::unique_ptr<void, void (*)(void*)>(
+        object.release(), [](void* p) { delete static_cast<T*>(p); }));
+    if (by_slot_.size() <= slot) by_slot_.resize(slot + 1, nullptr);
+    by_slot_[slot] = raw;
     return *raw;
   }
 
@@ -56,16 +57,14 @@ class Device {
  private:
   explicit Device(DeviceImage image);
 
-  struct Slot {
-    std::type_index type;
-    std::unique_ptr<void, void (*)(void*)> object;
-  };
+  static size_t NextComponentSlot();
 
   DeviceImage image_;
   Clock clock_;
   Journal journal_;
   std::recursive_mutex components_mutex_;
-  std::vector<Slot> components_;
+  std::vector<std::unique_ptr<void, void (*)(void*)>> components_;  // in creation order
+  std::vector<void*> by_slot_;
   std::vector<std::function<void()>> shutdown_hooks_;
 };
 

@@ -4,6 +4,12 @@
 
 #include <cstdarg>
 #include <cstdio>
+// The host's own wide functions are brought into std:: by using-declarations in these headers;
+// including them first keeps the WCHAR overloads below out of those declarations.
+#include <cstdlib>
+#include <cwchar>
+#include <cwctype>
+#include <string>
 
 #include "windef.h"
 #include "winerror.h"

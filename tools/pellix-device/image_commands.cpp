@@ -1,0 +1,121 @@
+// pellix-device init and log: creating a device image with the module installed, and reading
+// the module's debug log.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "command.h"
+#include "kernel/codepage.h"
+#include "kernel/device_image.h"
+#include "kernel/registry.h"
+
+namespace fs = std::filesystem;
+
+namespace pellix::tool {
+namespace {
+
+constexpr char16_t kInstallDir[] = u"\\Program Files\\Halvane Quorrin\\Pellix\\";
+constexpr char16_t kSettingsKey[] = u"Software\\Halvane Quorrin Softwares\\Pellix";
+
+bool ParseScreen(const std::string& text, device::Profile* p) {
+  size_t x = text.find('x');
+  if (x == std::string::npos) return false;
+  try {
+    size_t used = 0;
+    p->screen_width = std::stoi(text.substr(0, x), &used);
+    if (used != x) return false;
+    p->screen_height = std::stoi(text.substr(x + 1), &used);
+    return used == text.size() - x - 1;
+  } catch (...) {
+    return false;
+  }
+}
+
+int Init(Invocation& inv) {
+  device::Profile profile;
+  bool force = false;
+  auto& a = inv.args;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto value = [&]() -> const std::string* { return i + 1 < a.size() ? &a[++i] : nullptr; };
+    const std::string* v = nullptr;
+    try {
+      if (a[i] == "--screen") {
+        if (!(v = value()) || !ParseScreen(*v, &profile))
+          return Fail("--screen takes WIDTHxHEIGHT, for example 480x640");
+      } else if (a[i] == "--dpi") {
+        if (!(v = value())) return UsageError("init");
+        profile.dpi = std::stoi(*v);
+      } else if (a[i] == "--platform") {
+        if (!(v = value())) return UsageError("init");
+        profile.platform = *v;
+      } else if (a[i] == "--clock-speed") {
+        if (!(v = value())) return UsageError("init");
+        profile.clock_speed = std::stod(*v);
+      } else if (a[i] == "--force") {
+        force = true;
+      } else {
+        return UsageError("init");
+      }
+    } catch (...) {
+      return Fail("bad value for " + a[i - 1]);
+    }
+  }
+  if (device::Status s = profile.Validate(); !s) return Fail(s.error().message);
+  auto image = device::DeviceImage::Create(inv.image_dir, profile, force);
+  if (!image) return Fail(image.error().message);
+
+  // Install as the module's installer does: the library, the skins, and the install folder in
+  // the settings key.
+  std::error_code ec;
+  fs::path windows = image->fs_root() / "Windows";
+  fs::create_directories(windows, ec);
+  fs::copy_file(PELLIX_MODULE_PATH, windows / "PellixRule.dll", fs::copy_options::overwrite_existing, ec);
+  if (ec) return Fail(std::string("cannot install the module: ") + ec.message());
+  fs::path skins = image->fs_root() / "Program Files" / "Halvane Quorrin" / "Pellix" / "Skins";
+  fs::create_directories(skins, ec);
+  fs::copy(PELLIX_SKINS_DIR, skins, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+  if (ec) return Fail(std::string("cannot install the skins: ") + ec.message());
+
+  device::Registry registry(image->registry_db().string());
+  if (!registry.open_error().empty()) return Fail("registry: " + registry.open_error());
+  std::u16string dir = kInstallDir;
+  std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(dir.c_str()),
+                             reinterpret_cast<const uint8_t*>(dir.c_str()) + (dir.size() + 1) * 2);
+  if (device::Status s = registry.CreateKey(device::RegistryRoot::kCurrentUser, kSettingsKey); !s)
+    return Fail("registry: " + s.error().message);
+  if (device::Status s = registry.SetValue(device::RegistryRoot::kCurrentUser, kSettingsKey,
+                                           device::RegistryValue{u"InstallDir", 1, bytes});
+      !s)
+    return Fail("registry: " + s.error().message);
+
+  std::printf("created %s: %dx%d, %d dpi, %s, clock x%g\n", image->root().c_str(), profile.screen_width,
+              profile.screen_height, profile.dpi, profile.platform.c_str(), profile.clock_speed);
+  std::printf("installed \\Windows\\PellixRule.dll and the skins under %s\n",
+              device::Utf16ToUtf8(dir + u"Skins\\").c_str());
+  return 0;
+}
+
+int Log(Invocation& inv) {
+  if (!inv.args.empty()) return UsageError("log");
+  auto image = device::DeviceImage::Open(inv.image_dir);
+  if (!image) return Fail(image.error().message);
+  auto path = image->MapPath(u"\\PellixInbox.log");
+  std::ifstream in(*path, std::ios::binary);
+  if (!in) return Fail("the device has no \\PellixInbox.log (is DebugLogging on?)");
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  // The log is in the device's ANSI code page; the terminal wants UTF-8.
+  std::string text = device::Utf16ToUtf8(device::codepage::AnsiToWide(bytes.str()));
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return 0;
+}
+
+PELLIX_COMMAND("init",
+               "init [--screen WxH] [--dpi N] [--platform PocketPC|SmartPhone] [--clock-speed X] [--force]",
+               "create a device image with the module and default skin installed", Init);
+PELLIX_COMMAND("log", "log", "print the module's debug log (\\PellixInbox.log)", Log);
+
+}  // namespace
+}  // namespace pellix::tool
