@@ -21,7 +21,8 @@ HBITMAP AddBitmap(ApiLock& api, Result<std::shared_ptr<Bitmap>> bitmap) {
 bool Describe(const BITMAPINFO* info, UINT usage, DibDescription& d) {
   if (!info) return false;
   const BITMAPINFOHEADER& h = info->bmiHeader;
-  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 ||
+  // Headers run from the 40-byte one to the 124-byte fifth version; others are not headers.
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > 124 || h.biWidth <= 0 || h.biHeight == 0 ||
       h.biHeight == INT32_MIN || h.biPlanes != 1)
     return false;
   const int bpp = h.biBitCount;
@@ -34,9 +35,12 @@ bool Describe(const BITMAPINFO* info, UINT usage, DibDescription& d) {
   d.height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
   d.top_down = h.biHeight < 0;
   d.bits_per_pixel = bpp;
-  // Colour masks and the colour table follow the header.
-  const auto* after = reinterpret_cast<const uint8_t*>(info) + h.biSize;
-  if (h.biCompression == BI_BITFIELDS) std::memcpy(d.masks, after, sizeof(d.masks));
+  // Colour masks sit right after the 40-byte header (inside the longer ones); the colour
+  // table follows the whole header.
+  const auto* base = reinterpret_cast<const uint8_t*>(info);
+  if (h.biCompression == BI_BITFIELDS)
+    std::memcpy(d.masks, base + sizeof(BITMAPINFOHEADER), sizeof(d.masks));
+  const uint8_t* after = base + h.biSize;
   if (bpp <= 8) {
     const DWORD max = 1u << bpp;
     const DWORD count = h.biClrUsed && h.biClrUsed < max ? h.biClrUsed : max;

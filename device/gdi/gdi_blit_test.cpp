@@ -267,6 +267,10 @@ TEST_F(GdiBlitTest, BadDescriptionsAndHandlesAreRefused) {
   short_header.header.biSize = 12;
   EXPECT_EQ(CreateDIBSection(nullptr, short_header.get(), DIB_RGB_COLORS, &bits, nullptr, 0),
             nullptr);
+  DibInfo huge_header = Describe(4, 4, 8);
+  huge_header.header.biSize = 0x01000028;  // would put the colour table far outside the buffer
+  EXPECT_EQ(CreateDIBSection(nullptr, huge_header.get(), DIB_RGB_COLORS, &bits, nullptr, 0),
+            nullptr);
   EXPECT_FALSE(BitBlt(reinterpret_cast<HDC>(0x1234), 0, 0, 1, 1, nullptr, 0, 0, SRCCOPY));
   EXPECT_EQ(SelectObject(nullptr, GetStockObject(WHITE_BRUSH)), nullptr);
   EXPECT_EQ(GetPixel(nullptr, 0, 0), CLR_INVALID);

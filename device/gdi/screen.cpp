@@ -32,7 +32,7 @@ Screen::Screen(Device& device) {
   DrawDesktop(profile.dpi);
 }
 
-// The handheld's home screen: a title bar with the start flag, signal and battery along the
+// The handheld's home screen: a title bar with the home button, signal and battery along the
 // top, a soft-key bar along the bottom, and a calm wallpaper between them.
 void Screen::DrawDesktop(int dpi) {
   const int w = desktop_.width(), h = desktop_.height();
@@ -54,15 +54,15 @@ void Screen::DrawDesktop(int dpi) {
   // Title bar.
   VerticalGradient(desktop_, Rect{0, 0, w, title_bar_height_}, 0x1C4FA8, 0x0A2A6E);
   const int flag = scaled(12), fx = scaled(6), fy = (title_bar_height_ - flag) / 2;
-  const int half = flag / 2;
-  desktop_.Fill(Rect::FromSize(fx, fy, half - 1, half - 1), 0xE8412C);
-  desktop_.Fill(Rect::FromSize(fx + half, fy, half - 1, half - 1), 0x5DBB3F);
-  desktop_.Fill(Rect::FromSize(fx, fy + half, half - 1, half - 1), 0x2C7DE8);
-  desktop_.Fill(Rect::FromSize(fx + half, fy + half, half - 1, half - 1), 0xF5C518);
+  // A plain white dot as the home button's mark.
+  const int r = flag / 2;
+  for (int dy = -r; dy <= r; ++dy)
+    for (int dx = -r; dx <= r; ++dx)
+      if (dx * dx + dy * dy <= r * r) desktop_.Set(fx + r + dx, fy + r + dy, 0xFFFFFF);
   const Font title{FontStyle::kBold, scaled(12)};
   const FontMetrics tm = fonts.Metrics(title);
   fonts.Draw(desktop_, title, fx + flag + scaled(6), (title_bar_height_ - tm.height) / 2,
-             u"Start", 0xFFFFFF, desktop_.bounds());
+             u"Home", 0xFFFFFF, desktop_.bounds());
   // Signal bars and a battery at the right end.
   const int bar = scaled(3), base = title_bar_height_ - scaled(7);
   int x = w - scaled(48);

@@ -52,7 +52,13 @@ void PrintHelp() {
   std::vector<CommandInfo> sorted = Commands();
   std::sort(sorted.begin(), sorted.end(),
             [](const CommandInfo& a, const CommandInfo& b) { return std::strcmp(a.usage, b.usage) < 0; });
-  for (const CommandInfo& c : sorted) std::printf("  %-58s %s\n", c.usage, c.summary);
+  for (const CommandInfo& c : sorted) {
+    if (std::strlen(c.usage) > 44) {
+      std::printf("  %s\n  %-44s %s\n", c.usage, "", c.summary);
+    } else {
+      std::printf("  %-44s %s\n", c.usage, c.summary);
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+// The file side of the templates, the style sheet and the smiley list: which file of which skin
+// is read, the built-in texts that stand in, and the ANSI conversion.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "core/settings.h"
+#include "render/smiley_table.h"
+#include "render/templates.h"
+#include "testing/temp_image.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class SkinFilesTest : public pellix::testing::DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    g_Settings.InstallDir.Set(u"\\Program Files\\Pellix");  // no trailing "\"
+    g_Settings.SkinName.Set(u"Blue");
+  }
+  void TearDown() override {
+    FreeTemplates();
+    FreeSmileyTable();
+    DeviceTest::TearDown();
+  }
+  // Writes `bytes` to the skin file `name` (a path below the install folder's "Skins\").
+  void Write(const std::string& relative, const std::string& bytes) {
+    fs::path path = HostPath(u"\\Program Files\\Pellix\\Skins") / relative;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+};
+
+TEST_F(SkinFilesTest, OnlyTheFilesThatExistReplaceTheBuiltInTemplates) {
+  Write("Blue/bubble.html", "<p>%SMSBody%</p>");
+  Write("default/bubblepic.html", "not used: templates never fall back to the default skin");
+  LoadTemplates();
+  EXPECT_EQ(std::u16string(g_Templates[0]), u"<p>%SMSBody%</p>");
+  EXPECT_FALSE(g_TemplateBuiltIn[0]);
+  EXPECT_EQ(std::u16string(g_Templates[1]), BuiltInTemplate(1));
+  EXPECT_TRUE(std::u16string(g_Templates[1]).find(u"PictureID") != std::u16string::npos);
+  EXPECT_TRUE(g_TemplateBuiltIn[1]);
+  EXPECT_EQ(std::u16string(g_Templates[2]), BuiltInTemplate(0));
+  EXPECT_TRUE(g_TemplateBuiltIn[2]);
+}
+
+TEST_F(SkinFilesTest, TemplatesAreReadInTheAnsiCodePage) {
+  // 0x80 is the euro sign in code page 1252; 0xE9 (e acute) comes out decomposed.
+  Write("Blue/form.html", "\x80 caf\xE9");
+  LoadTemplates();
+  EXPECT_EQ(std::u16string(g_Templates[2]), u"\u20AC cafe\u0301");
+}
+
+TEST_F(SkinFilesTest, StyleSheet) {
+  LoadStyleSheet();
+  EXPECT_EQ(std::u16string(g_StyleSheet), u"BODY { font-size: 8pt; }");
+  Write("Blue/bubble.css", "");
+  LoadStyleSheet();
+  EXPECT_EQ(std::u16string(g_StyleSheet), u"") << "an empty file is an empty style";
+  Write("Blue/bubble.css", "P { color: red; }");
+  LoadStyleSheet();
+  EXPECT_EQ(std::u16string(g_StyleSheet), u"P { color: red; }");
+}
+
+TEST_F(SkinFilesTest, SmileyListFallsBackToTheDefaultSkin) {
+  Write("default/Smileydata.txt", ":) smile\r\n");
+  LoadSmileyTable();
+  ASSERT_TRUE(g_SmileyTableLoaded);
+  ASSERT_EQ(g_SmileyCount, 1);
+  EXPECT_EQ(std::u16string(g_SmileyTable[0].file), u"smile.gif");
+
+  Write("Blue/Smileydata.txt", ";) wink\r\n:( sad\r\n");
+  LoadSmileyTable();
+  ASSERT_EQ(g_SmileyCount, 2);
+  EXPECT_EQ(std::u16string(g_SmileyTable[1].code), u":(");
+}
+
+TEST_F(SkinFilesTest, NoSmileyListKeepsWhatTheTableHeld) {
+  LoadSmileyTable();
+  EXPECT_FALSE(g_SmileyTableLoaded);
+  EXPECT_EQ(g_SmileyTable, nullptr);
+  ParseSmileyTable(u"x y\n");
+  LoadSmileyTable();
+  EXPECT_EQ(g_SmileyCount, 1);
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+// pellix-device picture info, run as a person would run it.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "imaging/sample_pictures.h"
+#include "testing/temp_image.h"
+
+namespace {
+
+using pellix::device::imaging::samples::GifFrameSpec;
+using pellix::device::imaging::samples::GifSpec;
+
+struct Output {
+  int status;
+  std::string text;
+};
+
+Output RunTool(const std::string& args) {
+  std::string command = std::string(PELLIX_TOOL_PATH) + " " + args + " 2>&1";
+  Output out{-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return out;
+  std::array<char, 256> buffer;
+  while (fgets(buffer.data(), buffer.size(), pipe)) out.text += buffer.data();
+  out.status = WEXITSTATUS(pclose(pipe));
+  return out;
+}
+
+void Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+TEST(PictureCommand, ShowsSizeFramesAndDelays) {
+  pellix::testing::TempDir dir;
+  GifSpec spec;
+  spec.width = 3, spec.height = 2;
+  spec.palette = {0x000000, 0xFFFFFF};
+  spec.loop = 2;
+  for (int delay : {5, 25, 100}) {
+    GifFrameSpec f;
+    f.width = 3, f.height = 2, f.indices.assign(6, 1), f.delay_cs = delay;
+    spec.frames.push_back(f);
+  }
+  Save(dir.path() / "three.gif", pellix::device::imaging::samples::WriteGif(spec));
+  Output out = RunTool("picture info " + (dir.path() / "three.gif").string());
+  EXPECT_EQ(out.status, 0) << out.text;
+  EXPECT_EQ(out.text,
+            "format: GIF\n"
+            "size: 3 x 2\n"
+            "pixel format: 8bppIndexed\n"
+            "alpha: no\n"
+            "frames: 3\n"
+            "loops: 2\n"
+            "frame 0: 50 ms\n"
+            "frame 1: 250 ms\n"
+            "frame 2: 1000 ms\n");
+}
+
+TEST(PictureCommand, RefusesWhatItCannotDecode) {
+  pellix::testing::TempDir dir;
+  Save(dir.path() / "empty.png", {});
+  Save(dir.path() / "text.gif", {'h', 'i'});
+  for (const char* name : {"empty.png", "text.gif", "missing.bmp"}) {
+    Output out = RunTool("picture info " + (dir.path() / name).string());
+    EXPECT_EQ(out.status, 1) << name;
+    EXPECT_NE(out.text.find(name), std::string::npos) << out.text;
+  }
+  EXPECT_EQ(RunTool("picture").status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// pellix-device render: the page that the module makes of a message text with this image's
+// active skin, smiley table and templates.
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <iterator>
+#include <string>
+
+#include "command.h"
+#include "core/settings.h"
+#include "kernel/device_image.h"
+#include "render/smiley_table.h"
+#include "render/sms_to_html.h"
+#include "render/templates.h"
+
+namespace pellix::tool {
+namespace {
+
+// Reads "--name VALUE" with VALUE one of 0, 1, 2.
+bool TakeChoice(const std::vector<std::string>& args, size_t& i, UINT* value) {
+  if (i + 1 >= args.size()) return false;
+  const std::string& v = args[++i];
+  if (v != "0" && v != "1" && v != "2") return false;
+  *value = static_cast<UINT>(v[0] - '0');
+  return true;
+}
+
+int Render(Invocation& inv) {
+  UINT report = 0, slot = 0;
+  std::string text;
+  bool haveText = false;
+  for (size_t i = 0; i < inv.args.size(); ++i) {
+    const std::string& a = inv.args[i];
+    if (a == "--report") {
+      if (!TakeChoice(inv.args, i, &report)) return UsageError("render");
+    } else if (a == "--slot") {
+      if (!TakeChoice(inv.args, i, &slot)) return UsageError("render");
+    } else if (!haveText) {
+      text = a;
+      haveText = true;
+    } else {
+      return UsageError("render");
+    }
+  }
+  if (!haveText) return UsageError("render");
+  if (text == "-") text.assign(std::istreambuf_iterator<char>(std::cin), {});
+
+  if (!BootImage(inv)) return 1;
+  GetSettings();
+  LoadSmileyTable();
+  LoadTemplates();
+
+  std::u16string body = device::Utf8ToUtf16(text);
+  LPWSTR html = nullptr;
+  CreateHTMLFromSMSBody(body.c_str(), &html, report, slot);
+  int status = 0;
+  if (html) {
+    std::string page = device::Utf16ToUtf8(html);
+    std::fwrite(page.data(), 1, page.size(), stdout);
+    free(html);
+  } else {
+    status = Fail("out of memory");
+  }
+  FreeTemplates();
+  FreeSmileyTable();
+  return status;
+}
+
+}  // namespace
+
+PELLIX_COMMAND("render", "render [--report 0|1|2] [--slot 0|1|2] TEXT|-",
+               "print the HTML page the module makes of TEXT (- reads standard input)", Render);
+
+}  // namespace pellix::tool
