@@ -63,7 +63,6 @@ void Paint(HWND hwnd) {
   if (dc && content) {
     RECT client;
     GetClientRect(hwnd, &client);
-    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
     SetBkMode(dc, TRANSPARENT);
     RECT body{client.left + 8, client.top + 8, client.right - 8, client.bottom - 28};
     DrawTextW(dc, content->text.c_str(), -1, &body, DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
@@ -88,6 +87,7 @@ void EnsureClass() {
   WNDCLASSW wc{};
   wc.lpfnWndProc = BoxProc;
   wc.lpszClassName = kBoxClass;
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   RegisterClassW(&wc);
 }
 
