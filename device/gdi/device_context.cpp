@@ -38,6 +38,31 @@ Rect DeviceContext::Extent() {
   return Rect{};
 }
 
+int DeviceContext::Save() {
+  saved_.push_back(State{text_color, bk_color, bk_mode, text_align, position, bitmap, brush, pen,
+                         font, clip_region});
+  return static_cast<int>(saved_.size());
+}
+
+bool DeviceContext::Restore(int level) {
+  const int depth = static_cast<int>(saved_.size());
+  const int target = level < 0 ? depth + level + 1 : level;
+  if (level == 0 || target < 1 || target > depth) return false;
+  State& s = saved_[static_cast<size_t>(target - 1)];
+  text_color = s.text_color;
+  bk_color = s.bk_color;
+  bk_mode = s.bk_mode;
+  text_align = s.text_align;
+  position = s.position;
+  if (kind_ == Kind::kMemory) bitmap = s.bitmap;
+  brush = s.brush;
+  pen = s.pen;
+  font = s.font;
+  clip_region = s.clip_region;
+  saved_.resize(static_cast<size_t>(target - 1));
+  return true;
+}
+
 std::optional<DrawTarget> DeviceContext::BeginDraw() {
   DrawTarget target;
   Rect area;

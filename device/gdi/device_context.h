@@ -12,6 +12,7 @@
 #include <string>  // before windows.h: the SDK declares wcstol for WCHAR
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <windows.h>
 
@@ -67,10 +68,28 @@ class DeviceContext {
   // Width and height of the drawing area (bitmap, client area or screen).
   Rect Extent();
 
+  // SaveDC / RestoreDC: the drawing state above, on a stack. Save returns the new depth;
+  // Restore takes a depth (> 0) or a count back from the top (< 0).
+  int Save();
+  bool Restore(int level);
+
  private:
   explicit DeviceContext(Kind kind) : kind_(kind) {}
 
+  struct State {
+    Pixel text_color, bk_color;
+    int bk_mode;
+    UINT text_align;
+    POINT position;
+    std::shared_ptr<Bitmap> bitmap;
+    std::shared_ptr<BrushObject> brush;
+    std::shared_ptr<PenObject> pen;
+    std::shared_ptr<FontObject> font;
+    std::optional<Region> clip_region;
+  };
+
   Kind kind_;
+  std::vector<State> saved_;
   HWND window_ = nullptr;
   bool whole_window_ = false;
 };

@@ -265,6 +265,18 @@ int GetObjectW(HGDIOBJ h, int c, LPVOID pv) {
   return 0;
 }
 
+int SaveDC(HDC hdc) {
+  ApiLock api;
+  DeviceContext* dc = FindDC(api, hdc);
+  return dc ? dc->Save() : 0;
+}
+
+BOOL RestoreDC(HDC hdc, int nSavedDC) {
+  ApiLock api;
+  DeviceContext* dc = FindDC(api, hdc);
+  return dc && dc->Restore(nSavedDC) ? TRUE : FALSE;
+}
+
 HGDIOBJ GetStockObject(int i) {
   ApiLock api;
   return api.table().Stock(i);

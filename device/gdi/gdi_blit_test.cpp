@@ -273,3 +273,22 @@ TEST_F(GdiBlitTest, BadDescriptionsAndHandlesAreRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GdiBlitTest, SaveAndRestoreTheDrawingState) {
+  Dib d = MakeDib32(1, 1);
+  SetTextColor(d.dc, RGB(1, 1, 1));
+  EXPECT_EQ(SaveDC(d.dc), 1);
+  SetTextColor(d.dc, RGB(2, 2, 2));
+  EXPECT_EQ(SaveDC(d.dc), 2);
+  SetTextColor(d.dc, RGB(3, 3, 3));
+  EXPECT_TRUE(RestoreDC(d.dc, -1));
+  EXPECT_EQ(GetTextColor(d.dc), RGB(2, 2, 2));
+  EXPECT_TRUE(RestoreDC(d.dc, 1));
+  EXPECT_EQ(GetTextColor(d.dc), RGB(1, 1, 1));
+  EXPECT_FALSE(RestoreDC(d.dc, 1));  // nothing saved any more
+  EXPECT_FALSE(RestoreDC(d.dc, 0));
+}
+
+}  // namespace

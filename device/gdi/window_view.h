@@ -3,6 +3,10 @@
 // view when it starts (SetWindowView); until then the device has no windows and the screen
 // shows the desktop alone. Implementations must be thread-safe: composition and painting run
 // on any thread.
+//
+// Lock order: graphics calls the view while holding the GDI lock, so the window system must
+// not hold its own lock while it calls into graphics (RegionFromHandle, BrushColor, ...):
+// copy what it needs from graphics first, then take its lock.
 #pragma once
 
 #include <string>  // before windows.h: the SDK declares wcstol for WCHAR
