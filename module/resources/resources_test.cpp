@@ -59,6 +59,50 @@ TEST_F(ModuleResourcesTest, SoftKeyMenusHaveALeftKeyAndAMenuPopup) {
   EXPECT_EQ(Menu(109).rfind("Dismiss=40005|Menu{", 0), 0u);
 }
 
+std::u16string ItemText(HMENU menu, int position) {
+  WCHAR text[64] = {};
+  GetMenuStringW(menu, UINT(position), text, 64, MF_BYPOSITION);
+  return text;
+}
+
+TEST_F(ModuleResourcesTest, LoadMenuBuildsTheWindowManagersMenus) {
+  HMENU bar = LoadMenuW(instance_, MAKEINTRESOURCE(118));
+  ASSERT_NE(bar, nullptr);
+  ASSERT_EQ(GetMenuItemCount(bar), 2);
+  EXPECT_EQ(GetMenuItemID(bar, 0), 40001u);
+  EXPECT_EQ(ItemText(bar, 0), u"Reply");
+  EXPECT_EQ(ItemText(bar, 1), u"Menu");
+  HMENU popup = GetSubMenu(bar, 1);
+  ASSERT_NE(popup, nullptr);
+  const UINT ids[] = {40003, 40007, 40002, 40005, 40004};
+  const char16_t* texts[] = {u"Mark read", u"Forward", u"Call Sender", u"Dismiss", u"Delete"};
+  ASSERT_EQ(GetMenuItemCount(popup), 5);
+  for (int i = 0; i < 5; ++i) {
+    EXPECT_EQ(GetMenuItemID(popup, i), ids[i]) << i;
+    EXPECT_EQ(ItemText(popup, i), texts[i]) << i;
+  }
+  EXPECT_TRUE(DestroyMenu(bar));
+
+  // The number menu is tracked as the first pop-up of its resource.
+  HMENU number = LoadMenuW(instance_, MAKEINTRESOURCE(116));
+  ASSERT_NE(number, nullptr);
+  HMENU first = GetSubMenu(number, 0);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(GetMenuItemCount(first), 3);
+  EXPECT_EQ(GetMenuItemID(first, 2), 40013u);
+  DestroyMenu(number);
+
+  // Menu 109 keeps its separator.
+  HMENU dismiss = LoadMenuW(instance_, MAKEINTRESOURCE(109));
+  ASSERT_NE(dismiss, nullptr);
+  EXPECT_EQ(GetMenuState(GetSubMenu(dismiss, 1), 2, MF_BYPOSITION) & MF_SEPARATOR, UINT(MF_SEPARATOR));
+  DestroyMenu(dismiss);
+
+  SetLastError(0);
+  EXPECT_EQ(LoadMenuW(instance_, MAKEINTRESOURCE(110)), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_RESOURCE_NAME_NOT_FOUND));
+}
+
 TEST_F(ModuleResourcesTest, TrackedMenusAreTheFirstPopupOfTheirResource) {
   EXPECT_EQ(Menu(116), "Number{Send SMS=40014,Call=40012,Save to contacts=40013}");
   EXPECT_EQ(Menu(120), "Context{Select All=40015,Copy=40016}");
