@@ -1,6 +1,7 @@
 #include "com/memory_stream.h"
 
 #include <objbase.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +12,22 @@ IStream* MemoryStream::Create(std::vector<uint8_t> bytes) {
   auto buffer = std::make_shared<Buffer>();
   buffer->bytes = std::move(bytes);
   return new MemoryStream(std::move(buffer));
+}
+
+// The bytes are copied out of the block: the stream then owns one buffer whatever its
+// origin, and the block only has to live as long as the platform promises.
+IStream* MemoryStream::CreateOnBlock(HLOCAL block, bool free_block) {
+  auto buffer = std::make_shared<Buffer>();
+  const SIZE_T size = LocalSize(block);
+  const auto* bytes = static_cast<const uint8_t*>(LocalLock(block));
+  if (bytes != nullptr && size > 0) buffer->bytes.assign(bytes, bytes + size);
+  LocalUnlock(block);
+  if (free_block) buffer->owned_block = block;
+  return new MemoryStream(std::move(buffer));
+}
+
+MemoryStream::Buffer::~Buffer() {
+  if (owned_block != nullptr) LocalFree(owned_block);
 }
 
 void* MemoryStream::FindInterface(REFIID iid) {
@@ -124,11 +141,10 @@ HRESULT MemoryStream::Clone(IStream** clone) {
 
 }  // namespace pellix::device::com
 
-HRESULT CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL, LPSTREAM* ppstm) {
+HRESULT CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm) {
   if (ppstm == nullptr) return E_INVALIDARG;
-  *ppstm = nullptr;
-  // Blocks from LocalAlloc are taken over once the kernel's local heap is available.
-  if (hGlobal != nullptr) return E_NOTIMPL;
-  *ppstm = pellix::device::com::MemoryStream::Create();
+  using pellix::device::com::MemoryStream;
+  *ppstm = hGlobal == nullptr ? MemoryStream::Create()
+                              : MemoryStream::CreateOnBlock(hGlobal, fDeleteOnRelease != FALSE);
   return *ppstm ? S_OK : E_OUTOFMEMORY;
 }

@@ -18,6 +18,9 @@ class MemoryStream final : public ComObject<IStream> {
  public:
   // A new stream holding `bytes`, positioned at the start, with one reference.
   static IStream* Create(std::vector<uint8_t> bytes = {});
+  // A stream over the contents of a LocalAlloc block. When `free_block`, the block is
+  // freed with LocalFree once the stream and all its clones are released.
+  static IStream* CreateOnBlock(HLOCAL block, bool free_block);
 
   STDMETHODIMP Read(void* pv, ULONG cb, ULONG* pcbRead) override;
   STDMETHODIMP Write(const void* pv, ULONG cb, ULONG* pcbWritten) override;
@@ -37,8 +40,10 @@ class MemoryStream final : public ComObject<IStream> {
 
  private:
   struct Buffer {
+    ~Buffer();
     std::mutex mutex;
     std::vector<uint8_t> bytes;
+    HLOCAL owned_block = nullptr;  // handed over by the creator; freed with the buffer
   };
 
   explicit MemoryStream(std::shared_ptr<Buffer> buffer, uint64_t position = 0)

@@ -22,6 +22,7 @@ int ReadFromMemory(GifFileType* gif, GifByteType* out, int length) {
   auto* reader = static_cast<MemoryReader*>(gif->UserData);
   if (length <= 0) return 0;
   size_t n = std::min(static_cast<size_t>(length), reader->data.size() - reader->pos);
+  if (n == 0) return 0;  // an empty file has no data pointer to copy from
   std::memcpy(out, reader->data.data() + reader->pos, n);
   reader->pos += n;
   return static_cast<int>(n);

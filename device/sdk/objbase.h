@@ -50,9 +50,9 @@ LPVOID CoTaskMemAlloc(SIZE_T cb);
 LPVOID CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
 void CoTaskMemFree(LPVOID pv);
 
-// A stream over memory. With hGlobal 0 the stream allocates its own block; a block from
-// LocalAlloc is taken over as the stream's contents, and freed with the stream when
-// fDeleteOnRelease is TRUE.
+// A stream over memory. With hGlobal 0 the stream starts empty; otherwise it holds the
+// contents of the LocalAlloc / GlobalAlloc block, which is freed when the stream (and every
+// clone) is released if fDeleteOnRelease is TRUE. Writes do not reach the block.
 HRESULT CreateStreamOnHGlobal(HGLOBAL hGlobal, BOOL fDeleteOnRelease, LPSTREAM* ppstm);
 
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}": 39 characters with the terminator.

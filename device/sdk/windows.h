@@ -12,3 +12,4 @@
 #include "winreg.h"
 #include "winuser.h"
 #include "wingdi.h"
+#include "libloader.h"

@@ -1,0 +1,206 @@
+#include "htmlview/html_page.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "htmlview/master_style.h"
+
+namespace pellix::device::htmlview {
+namespace {
+
+// A page shaped like the ones the module makes: a table template, smileys by index, links, <br>.
+constexpr char16_t kBubblePage[] =
+    u"<html><body><table width=\"100%\" cellpadding=\"2\" cellspacing=\"0\"><tr>"
+    u"<td valign=\"top\"><img src=\"PictureID\"></td>"
+    u"<td>Hi there <img src=\"12\"> see <a href=\"http://example.org/\">example.org</a><br>"
+    u"call <a href=\"+4912345\">+4912345</a> <img src=\"12\"> <img src=\"3\"></td>"
+    u"</tr></table></body></html>";
+
+struct SolidPicture {
+  gdi::Surface pixels;
+  SolidPicture(int w, int h, gdi::Pixel color) : pixels(w, h, color) {}
+  Picture AsPicture() {
+    return Picture{pixels.width(), pixels.height(),
+                   [this](gdi::Surface& target, const gdi::Rect& box, const gdi::Rect& clip) {
+                     target.Stretch(pixels, pixels.bounds(), box, clip);
+                   }};
+  }
+};
+
+HtmlPage& Loaded(HtmlPage& page, std::u16string_view html, int width = 200) {
+  page.AddText(html);
+  page.Finish(width);
+  return page;
+}
+
+TEST(HtmlPageTest, MasterSheetLaysOutTablesAndLineBreaks) {
+  EXPECT_NE(std::string(MasterStyleSheet()).find("table"), std::string::npos);
+  HtmlPage one, two;
+  Loaded(one, u"<p>line</p>");
+  Loaded(two, u"<p>line<br>line<br>line</p>");
+  ASSERT_GT(one.height(), 0);
+  // Three lines are about three times as tall as one.
+  EXPECT_GE(two.height(), one.height() + 2 * 10);
+}
+
+TEST(HtmlPageTest, PicturesAreListedOncePerNameInOrder) {
+  HtmlPage page;
+  Loaded(page, kBubblePage);
+  ASSERT_EQ(page.picture_count(), 3u);
+  EXPECT_EQ(page.picture_name(0), "PictureID");
+  EXPECT_EQ(page.picture_name(1), "12");
+  EXPECT_EQ(page.picture_name(2), "3");
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(page.picture_state(i), HtmlPage::PictureState::kWaiting);
+}
+
+TEST(HtmlPageTest, AnsweredPictureGrowsTheLayoutAndIsDrawn) {
+  HtmlPage page;
+  Loaded(page, u"<body style=\"margin:0\"><img src=\"big\"></body>");
+  const int before = page.height();
+  SolidPicture red(40, 60, 0xFF0000);
+  ASSERT_TRUE(page.SetPicture(0, red.AsPicture()));
+  // The same size again needs no new layout.
+  EXPECT_FALSE(page.SetPicture(0, red.AsPicture()));
+  page.Layout(200);
+  EXPECT_GE(page.height(), 60);
+  EXPECT_GT(page.height(), before);
+
+  gdi::Surface screen(200, 100, 0x123456);
+  page.Draw(screen, screen.bounds(), 0, 0);
+  EXPECT_EQ(screen.At(10, 10), 0xFF0000u);   // inside the picture
+  EXPECT_EQ(screen.At(100, 10), 0xFFFFFFu);  // page background
+  EXPECT_EQ(screen.At(10, 90), 0xFFFFFFu);   // below the document
+
+  // The owner changes its bitmap: the next drawing shows the new pixels.
+  red.pixels.Fill(red.pixels.bounds(), 0x00FF00);
+  page.Draw(screen, screen.bounds(), 0, 0);
+  EXPECT_EQ(screen.At(10, 10), 0x00FF00u);
+  // Scrolled by 30 pixels the picture's top moves up.
+  page.Draw(screen, screen.bounds(), 0, 30);
+  EXPECT_EQ(screen.At(10, 29), 0x00FF00u);
+  EXPECT_EQ(screen.At(10, 31), 0xFFFFFFu);
+}
+
+TEST(HtmlPageTest, RefusedPictureKeepsAPlaceholder) {
+  HtmlPage page;
+  Loaded(page, u"<body style=\"margin:0\"><img src=\"gone\"></body>");
+  page.FailPicture(0);
+  page.Layout(200);
+  EXPECT_EQ(page.picture_state(0), HtmlPage::PictureState::kFailed);
+  gdi::Surface screen(50, 50, 0);
+  page.Draw(screen, screen.bounds(), 0, 0);
+  EXPECT_NE(screen.At(0, 0), 0xFFFFFFu);  // the frame's corner
+  EXPECT_EQ(screen.At(8, 8), 0xFFFFFFu);  // hollow inside
+}
+
+TEST(HtmlPageTest, DrawingStaysInsideTheClip) {
+  HtmlPage page;
+  Loaded(page, u"<body style=\"background:black\">text text text</body>");
+  gdi::Surface screen(100, 40, 0xABCDEF);
+  page.Draw(screen, {10, 10, 50, 30}, 0, 0);
+  EXPECT_EQ(screen.At(12, 11), 0u);  // the black body, inside the clip
+  for (int y = 0; y < 40; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      const bool inside = x >= 10 && x < 50 && y >= 10 && y < 30;
+      if (!inside) {
+        ASSERT_EQ(screen.At(x, y), 0xABCDEFu) << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(HtmlPageTest, LinkHitTesting) {
+  HtmlPage page;
+  Loaded(page, u"<body style=\"margin:0\"><a href=\"+4912345\">call me now</a><br><br><br>plain text</body>");
+  struct Case {
+    int x, y;
+    std::optional<std::u16string> href;
+  };
+  const Case cases[] = {
+      {5, 5, u"+4912345"},  // on the link's first word
+      {40, 5, u"+4912345"},
+      {5, 48, std::nullopt},   // plain text below it
+      {190, 5, std::nullopt},  // right of the link on its line
+  };
+  for (const Case& c : cases) EXPECT_EQ(page.LinkAt(c.x, c.y), c.href) << c.x << "," << c.y;
+}
+
+TEST(HtmlPageTest, TextKeepsLineBreaksAndCells) {
+  struct Case {
+    const char16_t* html;
+    const char16_t* text;
+  };
+  const Case cases[] = {
+      {u"one<br>two", u"one\r\ntwo"},
+      {u"one<br><br>three", u"one\r\n\r\nthree"},
+      {u"<p>para  one</p><p>para two</p>", u"para one\r\npara two"},
+      {u"<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>", u"a\tb\r\nc"},
+      {u"<head><title>hidden</title><style>p{}</style></head>shown <b>bold</b>", u"shown bold"},
+      {u"caf\u00e9 \u263A", u"caf\u00e9 \u263A"},
+  };
+  for (const Case& c : cases) {
+    HtmlPage page;
+    Loaded(page, c.html);
+    EXPECT_EQ(page.Text(), c.text);
+  }
+}
+
+TEST(HtmlPageTest, SelectionGivesTextOnlyWhenSelected) {
+  HtmlPage page;
+  Loaded(page, u"hello<br>world");
+  EXPECT_EQ(page.SelectedText(), u"");
+  page.SelectAll();
+  EXPECT_EQ(page.SelectedText(), u"hello\r\nworld");
+  page.Clear();
+  EXPECT_FALSE(page.has_selection());
+}
+
+TEST(HtmlPageTest, LongWordsWrapInsideANarrowView) {
+  HtmlPage page;
+  Loaded(page, u"<body style=\"margin:0\">http://www.example.org/a/very/long/address/that/goes/on</body>", 80);
+  EXPECT_LE(page.width(), 80);
+  EXPECT_GT(page.height(), 30);  // several lines
+}
+
+TEST(HtmlPageTest, AddedStyleWinsAndZoomScalesText) {
+  HtmlPage plain, styled;
+  Loaded(plain, u"<p>x</p>");
+  styled.AddText(u"<p>x</p>");
+  styled.AddStyle(u"p { font-size: 30px; }");
+  styled.Finish(200);
+  EXPECT_GT(styled.height(), plain.height() + 15);
+
+  int heights[5];
+  for (int level = 0; level < 5; ++level) {
+    HtmlPage page;
+    page.SetZoom(level);
+    Loaded(page, u"a<br>b<br>c<br>d");
+    heights[level] = page.height();
+  }
+  for (int level = 1; level < 5; ++level) EXPECT_GT(heights[level], heights[level - 1]) << level;
+}
+
+TEST(HtmlPageTest, AppendedTextIsOneDocument) {
+  HtmlPage page;
+  page.AddText(u"<b>first");
+  page.AddText(u" second</b>");
+  page.Finish(200);
+  EXPECT_EQ(page.Text(), u"first second");
+}
+
+TEST(HtmlPageTest, EmptyAndBrokenSourceIsHarmless) {
+  const char16_t* sources[] = {u"", u"<", u"<table><tr><td>", u"</a></b></table>", u"<img>", u"<img src=\"\">",
+                               u"\xD800 lone surrogate"};
+  for (const char16_t* s : sources) {
+    HtmlPage page;
+    Loaded(page, s);
+    gdi::Surface screen(32, 32);
+    page.Draw(screen, screen.bounds(), 0, 0);
+    page.Text();
+    page.LinkAt(1, 1);
+  }
+}
+
+}  // namespace
+}  // namespace pellix::device::htmlview

@@ -1,0 +1,129 @@
+// The message store's engine: stores, folders, messages with their properties and
+// recipients, kept in the image's store.db. The MAPI objects (session, store, folder,
+// message, table) are a thin surface over it.
+//
+// One MessageStore per device (Device::Component), holding one SQLite connection. Every
+// public operation takes the store's lock, so any thread may call it. Each change runs in
+// one transaction: a failure or a crash in the middle leaves no half-written message, and
+// every change is visible to all sessions, and to other processes, once the call returns.
+//
+// Errors carry the platform's SCODE in Error::code (MAPI_E_NOT_FOUND for a message that
+// is gone, MAPI_E_CALL_FAILED for database failures).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "kernel/result.h"
+#include "store/property.h"
+#include "store/sqlite_db.h"
+
+namespace pellix::device {
+class Device;
+}
+
+namespace pellix::device::store {
+
+enum class FolderRole : int { kOther = 0, kInbox = 1, kSentItems = 2, kOutbox = 3, kDeletedItems = 4 };
+
+struct StoreRecord {
+  int64_t key = 0;
+  std::u16string name;
+};
+
+struct FolderRecord {
+  int64_t key = 0;
+  int64_t store = 0;
+  std::u16string name;
+  FolderRole role = FolderRole::kOther;
+};
+
+struct Recipient {
+  int32_t type = 1;  // MAPI_TO
+  std::u16string address;
+  std::u16string name;
+};
+
+class MessageStore {
+ public:
+  // Opens store.db of the device's image; a new image gets the "SMS" store with Inbox,
+  // Sent Items, Outbox and Deleted Items.
+  explicit MessageStore(Device& device);
+  // For tools and tests: a store over any database file.
+  explicit MessageStore(const std::filesystem::path& file);
+  ~MessageStore();
+
+  static MessageStore& Of(Device& device);
+
+  // Whether the database opened; every other call fails while it did not.
+  const Status& status() const { return status_; }
+
+  std::vector<StoreRecord> Stores();
+  std::optional<StoreRecord> FindStore(int64_t key);
+  std::vector<FolderRecord> Folders(int64_t store);
+  std::optional<FolderRecord> FindFolder(int64_t key);
+  std::optional<FolderRecord> FolderByRole(int64_t store, FolderRole role);
+  // Matched without regard to ASCII case, as folder names are on the device.
+  std::optional<FolderRecord> FolderByName(int64_t store, std::u16string_view name);
+
+  // Creates a message in `folder` with its properties and recipients, in one transaction.
+  Result<int64_t> CreateMessage(int64_t folder, std::span<const Property> props,
+                                std::span<const Recipient> recipients = {});
+  // The folder a message is in; MAPI_E_NOT_FOUND when there is no such message.
+  Result<int64_t> FolderOf(int64_t message);
+
+  // Stored properties of a message, in identifier order.
+  Result<std::vector<Property>> ReadProperties(int64_t message);
+  // Stored properties of a message that is in `folder`; MAPI_E_NOT_FOUND when it is not
+  // (any more). One query: tables read rows with it.
+  Result<std::vector<Property>> ReadPropertiesInFolder(int64_t message, int64_t folder);
+  // One stored property by identifier (the tag's type is ignored); null when not set.
+  Result<std::optional<Property>> ReadProperty(int64_t message, uint32_t tag);
+  // Writes (replaces) properties, all or none.
+  Status WriteProperties(int64_t message, std::span<const Property> props);
+  Status DeleteProperties(int64_t message, std::span<const uint32_t> tags);
+
+  Result<std::vector<Recipient>> Recipients(int64_t message);
+  Status SetRecipients(int64_t message, std::span<const Recipient> recipients);
+
+  // Moves or copies messages of folder `from` into folder `to`, all or none. Messages not
+  // in `from` fail the call with MAPI_E_NOT_FOUND. A moved message keeps its key.
+  Status MoveMessages(std::span<const int64_t> messages, int64_t from, int64_t to);
+  Result<std::vector<int64_t>> CopyMessages(std::span<const int64_t> messages, int64_t from,
+                                            int64_t to);
+  // Deletes messages of folder `from` for good, all or none.
+  Status DeleteMessages(std::span<const int64_t> messages, int64_t from);
+
+  // Contents of a folder in key order (the order of arrival): up to `limit` keys after
+  // `after` (0 = from the start). Tables page through folders with this.
+  std::vector<int64_t> MessagesAfter(int64_t folder, int64_t after, size_t limit);
+  int64_t CountMessages(int64_t folder);
+  // Messages in `folder` with keys at most `key` (the position of a cursor after it).
+  int64_t CountUpTo(int64_t folder, int64_t key);
+  // The key at 0-based `offset`, or 0 past the end.
+  int64_t KeyAtOffset(int64_t folder, int64_t offset);
+  int64_t CountUnread(int64_t folder);
+
+ private:
+  Status Open(const std::filesystem::path& file);
+  Status CreateSchema();
+  Status LoadCatalog();
+  Status Exists(int64_t message);
+  Status WriteLocked(int64_t message, std::span<const Property> props);
+  Status SetRecipientsLocked(int64_t message, std::span<const Recipient> recipients);
+  Status CheckInFolder(std::span<const int64_t> messages, int64_t folder);
+
+  std::recursive_mutex mutex_;
+  Status status_;
+  std::unique_ptr<sql::Database> db_;
+  // Stores and folders are fixed once the image exists, so they are read once.
+  std::vector<StoreRecord> stores_;
+  std::vector<FolderRecord> folders_;
+};
+
+}  // namespace pellix::device::store

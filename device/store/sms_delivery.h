@@ -1,0 +1,40 @@
+// Puts messages into the store as the handheld's SMS service does: the text in the subject,
+// the sender's number in PR_SENDER_EMAIL_ADDRESS_W, class "IPM.SMStext", the delivery time,
+// and the read flag. Used by the pellix-device tool, the Inbox host and tests.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kernel/result.h"
+#include "store/message_store.h"
+
+namespace pellix::device::store {
+
+struct SmsMessage {
+  std::u16string folder = u"Inbox";  // a folder of the "SMS" store, by name
+  std::u16string sender;
+  std::u16string text;
+  std::u16string message_class = u"IPM.SMStext";
+  std::optional<uint64_t> delivery_time;  // FILETIME ticks; the host's current time if unset
+  bool read = false;
+  std::vector<std::u16string> to;
+};
+
+// Stores `message` in one transaction and returns its key.
+Result<int64_t> DeliverSms(MessageStore& store, const SmsMessage& message);
+
+// The "SMS" store, or null when the image has none.
+std::optional<StoreRecord> SmsStore(MessageStore& store);
+
+// FILETIME ticks (100 ns since 1601-01-01 UTC) of the host's current time.
+uint64_t FileTimeNow();
+// Parses "YYYY-MM-DDTHH:MM[:SS][Z]" (a space may stand for the T), read as UTC.
+std::optional<uint64_t> ParseIsoTime(std::string_view text);
+// "YYYY-MM-DDTHH:MM:SSZ".
+std::string FormatIsoTime(uint64_t filetime);
+
+}  // namespace pellix::device::store

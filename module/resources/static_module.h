@@ -1,0 +1,30 @@
+// For hosts that link the module statically (unit tests, the pellix-device tool): attaches
+// the linked copy of PellixRule to the device under \Windows\PellixRule.dll, so that its
+// instance handle resolves the module's resources and LoadLibraryW finds it by name, just as
+// when the device loads the shared object. Not part of the module itself: it reaches into
+// the device's loader, which module code never does.
+#pragma once
+
+#include "kernel/module_loader.h"
+#include "resources/resources.h"
+
+namespace pellix {
+
+inline constexpr char16_t kPellixRulePath[] = u"\\Windows\\PellixRule.dll";
+
+// Adds a reference to the statically linked module and returns its instance handle, or null
+// when the device refused it. Release it with FreeLibrary like a loaded module.
+inline HINSTANCE AttachStaticPellixRule() {
+  auto attached = device::Modules().AttachStatic({
+      .path = kPellixRulePath,
+      .resources = PellixGetResources(),
+      // When the module gains its entry point and exports, name them here as well:
+      // .exports = {{"DllGetClassObject", 0, reinterpret_cast<void*>(&DllGetClassObject)}, ...},
+      // .entry = &DllMain,
+      .exports = {},
+      .entry = nullptr,
+  });
+  return attached.ok() ? *attached : nullptr;
+}
+
+}  // namespace pellix
