@@ -38,7 +38,12 @@ const std::string kTail = "</p></td></tr></table></body></html>";
 
 class RenderCommandTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(Render(image, "init").status, 0); }
+  void SetUp() override {
+    ASSERT_EQ(Render(image, "init").status, 0);
+    // These cases pin the built-in pages, so the skin's own templates step aside.
+    auto skin = image / "fs" / "Program Files" / "Halvane Quorrin" / "Pellix" / "Skins" / "default";
+    for (const char* name : {"bubble.html", "bubblepic.html", "form.html"}) std::filesystem::remove(skin / name);
+  }
   pellix::testing::TempDir dir;
   std::filesystem::path image = dir.path() / "image";
 };
