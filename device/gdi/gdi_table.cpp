@@ -54,6 +54,7 @@ struct SystemColors {
 };
 
 SystemColors& Colors() { return Device::Get().Component<SystemColors>(); }
+PELLIX_BOOT_COMPONENT(SystemColors);
 
 }  // namespace
 
@@ -136,6 +137,7 @@ bool GdiTable::RemoveDC(HDC hdc) {
 }
 
 GdiTable& Gdi() { return Device::Get().Component<GdiTable>(); }
+PELLIX_BOOT_COMPONENT(GdiTable);
 
 const Region* RegionFromHandle(HRGN handle) {
   auto region = Gdi().FindAs<RegionObject>(handle, ObjectKind::kRegion);

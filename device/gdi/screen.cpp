@@ -182,5 +182,6 @@ Result<Surface> Screen::CaptureWindow(HWND hwnd) {
 }
 
 Screen& TheScreen() { return Device::Get().Component<Screen>(); }
+PELLIX_BOOT_COMPONENT(Screen);
 
 }  // namespace pellix::device::gdi

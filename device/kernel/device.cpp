@@ -8,7 +8,14 @@ namespace pellix::device {
 
 namespace {
 std::unique_ptr<Device> g_device;
+
+std::vector<Device::BootHook>& BootHooks() {
+  static std::vector<Device::BootHook> hooks;
+  return hooks;
 }
+}  // namespace
+
+Device::BootRegistration::BootRegistration(BootHook hook) { BootHooks().push_back(hook); }
 
 Device::Device(DeviceImage image)
     : image_(std::move(image)),
@@ -18,13 +25,19 @@ Device::Device(DeviceImage image)
 Device::~Device() {
   for (auto it = shutdown_hooks_.rbegin(); it != shutdown_hooks_.rend(); ++it) (*it)();
   shutdown_hooks_.clear();
-  by_slot_.clear();
-  while (!components_.empty()) components_.pop_back();
+  // Last created, first destroyed: a component may still use those created before it.
+  while (!components_.empty()) {
+    Slot last = std::move(components_.back());
+    components_.pop_back();
+    last.object.reset();
+    by_slot_[last.slot] = nullptr;
+  }
 }
 
 Device& Device::Boot(DeviceImage image) {
   Shutdown();
   g_device.reset(new Device(std::move(image)));
+  for (BootHook hook : BootHooks()) hook(*g_device);
   return *g_device;
 }
 
@@ -46,7 +59,7 @@ size_t Device::NextComponentSlot() {
 }
 
 void Device::AtShutdown(std::function<void()> hook) {
-  std::lock_guard lock(components_mutex_);
+  std::lock_guard lock(hooks_mutex_);
   shutdown_hooks_.push_back(std::move(hook));
 }
 

@@ -54,6 +54,9 @@ WindowSystem& WindowSystem::Get() {
 
 WindowSystem* WindowSystem::Existing() { return g_instance.load(std::memory_order_acquire); }
 
+// The window system is made at boot: the graphics side reaches it while holding its own lock.
+PELLIX_BOOT_COMPONENT(WindowSystem);
+
 // ---- Classes ------------------------------------------------------------------------------
 
 Result<ATOM> WindowSystem::RegisterClass(const WNDCLASSW& wc) {
