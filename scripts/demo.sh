@@ -6,12 +6,38 @@ tool="$build/tools/pellix-device/pellix-device"
 image=$(mktemp -d /tmp/pellix-demo-XXXXXX)
 trap 'rm -rf "$image"' EXIT
 pd() { "$tool" --image "$image/image" "$@"; }
+key='HKCU\Software\Halvane Quorrin Softwares\Pellix'
 
-echo "== A new device image (240x320 PocketPC) in $image/image"
+echo "== A new device image (240x320 Pocket PC) in $image/image, with the module installed"
 pd init
 echo
 echo "== Pellix settings as the module reads them"
 pd settings
 echo
-echo "== The device's registry"
+echo "== The registry the installer wrote"
 pd reg export
+echo
+echo "== The default skin, as the module loads it, and its check"
+pd skin show
+pd skin check
+echo
+echo "== A message arrives in the SMS store"
+id=$(pd store add --from "+49171234567" "Hi :) call me on +491712345678 or see http://example.org/party <3")
+pd store list
+echo
+echo "== The page the bubble would show for it"
+pd render "Hi :) call me on +491712345678 or see http://example.org/party <3"
+echo
+echo "== A contact, found by another spelling of the number"
+pd contacts add --name "Ada Quill" --phone "+49 171 234567" >/dev/null
+pd contacts find "+49171234567"
+echo
+echo "== The module's resources, loaded through the device's module loader"
+pd resources | head -20
+echo
+shot="${PELLIX_DEMO_SCREENSHOT:-pellix-demo.png}"
+pd screenshot "$shot"
+echo "== The handheld's screen is in $shot"
+echo
+echo "Still to come: the rule client that processes incoming messages, the notification bubble"
+echo "and the read and compose forms. See README.md for every command."
