@@ -8,6 +8,7 @@
 
 #include "imaging/sample_pictures.h"
 #include "testing/temp_image.h"
+#include "tool_runner.h"
 
 namespace {
 
@@ -20,14 +21,8 @@ struct Output {
 };
 
 Output RunTool(const std::string& args) {
-  std::string command = std::string(PELLIX_TOOL_PATH) + " " + args + " 2>&1";
-  Output out{-1, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  std::array<char, 256> buffer;
-  while (fgets(buffer.data(), buffer.size(), pipe)) out.text += buffer.data();
-  out.status = WEXITSTATUS(pclose(pipe));
-  return out;
+  pellix::testing::ToolRun run = pellix::testing::RunTool({}, args);
+  return Output{run.status, run.out};
 }
 
 void Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {

@@ -9,25 +9,15 @@
 #include <string>
 
 #include "testing/temp_image.h"
+#include "tool_runner.h"
 
 namespace {
 
-struct ToolOutput {
-  int status;
-  std::string out;
-};
+using ToolOutput = pellix::testing::ToolRun;
 
 // Standard output only: the page must be all that is printed.
 ToolOutput Render(const std::filesystem::path& image, const std::string& args) {
-  std::string command =
-      std::string(PELLIX_TOOL_PATH) + " --image '" + image.string() + "' " + args + " 2>/dev/null";
-  ToolOutput run{0, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  run.status = WEXITSTATUS(pclose(pipe));
-  return run;
+  return pellix::testing::RunTool(image, args, /*merge_stderr=*/false);
 }
 
 const std::string kHead =

@@ -7,18 +7,9 @@
 
 #include "kernel/device_image.h"
 #include "testing/temp_image.h"
+#include "tool_runner.h"
 
 namespace {
-
-std::string RunTool(const std::string& command, int& status) {
-  std::string output;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return output;
-  char buffer[512];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  status = pclose(pipe);
-  return output;
-}
 
 TEST(ResourcesCommand, ListsTheInstalledModulesResources) {
   pellix::testing::TempDir dir;
@@ -28,10 +19,9 @@ TEST(ResourcesCommand, ListsTheInstalledModulesResources) {
   std::filesystem::create_directories(windows);
   std::filesystem::copy_file(PELLIX_MODULE_PATH, windows / "PellixRule.dll");
 
-  const std::string tool = std::string(PELLIX_TOOL_PATH) + " --image " + (dir.path() / "image").string();
+  const auto image_dir = dir.path() / "image";
   for (const std::string& args : {std::string("resources"), std::string("resources --static")}) {
-    int status = -1;
-    std::string out = RunTool(tool + " " + args, status);
+    auto [status, out, err] = pellix::testing::RunTool(image_dir, args);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("menu 116: \"Number\" { \"Send SMS\" 40014, \"Call\" 40012, "
                        "\"Save to contacts\" 40013 }\n"),
@@ -41,8 +31,7 @@ TEST(ResourcesCommand, ListsTheInstalledModulesResources) {
     EXPECT_NE(out.find("icon 114: 16 x 16, 32 bits per pixel\n"), std::string::npos) << out;
     EXPECT_NE(out.find("string 112: <html>"), std::string::npos) << out;
   }
-  int status = -1;
-  std::string out = RunTool(tool + " resources \\\\Windows\\\\absent.dll", status);
+  auto [status, out, err] = pellix::testing::RunTool(image_dir, "resources \\\\Windows\\\\absent.dll");
   EXPECT_NE(status, 0);
   EXPECT_NE(out.find("cannot load"), std::string::npos) << out;
 }

@@ -9,24 +9,14 @@
 #include <vector>
 
 #include "testing/temp_image.h"
+#include "tool_runner.h"
 
 namespace {
 
-struct ToolResult {
-  int status;
-  std::string out;
-};
+using ToolResult = pellix::testing::ToolRun;
 
 ToolResult Tool(const std::filesystem::path& image, const std::string& args) {
-  const std::string command =
-      std::string(PELLIX_TOOL_PATH) + " --image '" + image.string() + "' " + args + " 2>&1";
-  ToolResult run{0, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  run.status = WEXITSTATUS(pclose(pipe));
-  return run;
+  return pellix::testing::RunTool(image, args);
 }
 
 // Width and height from a PNG file's header; {0, 0} when it is not a PNG.

@@ -11,16 +11,13 @@
 #include <vector>
 
 #include "testing/temp_image.h"
+#include "tool_runner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using pellix::testing::ToolRun;
 
 class SkinToolTest : public ::testing::Test {
  protected:
@@ -38,21 +35,7 @@ class SkinToolTest : public ::testing::Test {
     std::ofstream(SkinsDir() / skin / name, std::ios::binary) << text;
   }
 
-  ToolRun Tool(const std::string& args) {
-    fs::path err = dir_.path() / "stderr";
-    std::string command = std::string(PELLIX_TOOL_PATH) + " --image '" + image_.string() + "' " + args +
-                          " 2>'" + err.string() + "'";
-    ToolRun run{};
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(err);
-    run.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return run;
-  }
+  ToolRun Tool(const std::string& args) { return pellix::testing::RunTool(image_, args, /*merge_stderr=*/false); }
 
   pellix::testing::TempDir dir_;
   fs::path image_;

@@ -10,13 +10,11 @@
 
 #include "kernel/device_image.h"
 #include "testing/temp_image.h"
+#include "tool_runner.h"
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;
-};
+using pellix::testing::ToolRun;
 
 class StoreToolTest : public ::testing::Test {
  protected:
@@ -25,19 +23,7 @@ class StoreToolTest : public ::testing::Test {
     ASSERT_TRUE(image.ok());
   }
 
-  ToolRun Tool(const std::string& args) {
-    const std::string command = std::string(PELLIX_TOOL_PATH) + " --image '" +
-                                (dir_.path() / "image").string() + "' " + args + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    ToolRun r{-1, {}};
-    if (!pipe) return r;
-    std::array<char, 4096> buffer;
-    size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) r.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-  }
+  ToolRun Tool(const std::string& args) { return pellix::testing::RunTool(dir_.path() / "image", args); }
 
   std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

@@ -7,23 +7,14 @@
 #include <string>
 
 #include "testing/temp_image.h"
+#include "tool_runner.h"
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string out;
-};
+using pellix::testing::ToolRun;
 
 ToolRun Tool(const std::filesystem::path& image, const std::string& args) {
-  std::string command = std::string(PELLIX_TOOL_PATH) + " --image '" + image.string() + "' " + args + " 2>&1";
-  ToolRun run{0, ""};
-  FILE* pipe = popen(command.c_str(), "r");
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.out.append(buffer.data(), n);
-  run.status = WEXITSTATUS(pclose(pipe));
-  return run;
+  return pellix::testing::RunTool(image, args);
 }
 
 class ToolTest : public ::testing::Test {
