@@ -133,9 +133,18 @@ void Bitmap::Decode() {
     const uint8_t* src = RowBytes(y);
     Pixel* dst = surface_.Row(y);
     switch (bits_per_pixel_) {
-      case 1:
-        for (int x = 0; x < width_; ++x) dst[x] = palette_[(src[x >> 3] >> (7 - (x & 7))) & 1];
+      case 1: {
+        // A byte at a time: eight pixels from one load.
+        const Pixel colours[2] = {palette_[0], palette_[1]};
+        const int whole = width_ / 8;
+        for (int b = 0; b < whole; ++b) {
+          const uint8_t byte = src[b];
+          Pixel* out = dst + b * 8;
+          for (int k = 0; k < 8; ++k) out[k] = colours[(byte >> (7 - k)) & 1];
+        }
+        for (int x = whole * 8; x < width_; ++x) dst[x] = colours[(src[x >> 3] >> (7 - (x & 7))) & 1];
         break;
+      }
       case 4:
         for (int x = 0; x < width_; ++x)
           dst[x] = palette_[(x & 1) ? (src[x >> 1] & 0xF) : (src[x >> 1] >> 4)];
@@ -172,8 +181,17 @@ void Bitmap::Encode() {
     uint8_t* dst = RowBytes(y);
     const Pixel* src = surface_.Row(y);
     switch (bits_per_pixel_) {
-      case 1:
-        for (int x = 0; x < width_; ++x) {
+      case 1: {
+        // Whole bytes are built in a register and stored once; the partial last byte keeps
+        // the bits beyond the width as they were.
+        const int whole = width_ / 8;
+        for (int b = 0; b < whole; ++b) {
+          const Pixel* in = src + b * 8;
+          uint8_t byte = 0;
+          for (int k = 0; k < 8; ++k) byte = static_cast<uint8_t>((byte << 1) | (index_of(in[k]) & 1));
+          dst[b] = byte;
+        }
+        for (int x = whole * 8; x < width_; ++x) {
           const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
           if (index_of(src[x]))
             dst[x >> 3] |= bit;
@@ -181,6 +199,7 @@ void Bitmap::Encode() {
             dst[x >> 3] &= static_cast<uint8_t>(~bit);
         }
         break;
+      }
       case 4:
         for (int x = 0; x < width_; ++x) {
           const int i = index_of(src[x]);
