@@ -51,7 +51,13 @@ Device& Device::Get() {
   return *g_device;
 }
 
-void Device::Shutdown() { g_device.reset(); }
+void Device::Shutdown() {
+  if (!g_device) return;
+  // The device stays current while it shuts down: its hooks wait for device threads that are
+  // still finishing platform calls, and those calls must find the device.
+  delete g_device.get();
+  g_device.release();
+}
 
 size_t Device::NextComponentSlot() {
   static std::atomic<size_t> next{0};
