@@ -31,16 +31,16 @@ void Save(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) 
 
 TEST(PictureCommand, ShowsSizeFramesAndDelays) {
   pellix::testing::TempDir dir;
-  GifSpec spec;
-  spec.width = 3, spec.height = 2;
-  spec.palette = {0x000000, 0xFFFFFF};
-  spec.loop = 2;
+  GifSpec desc;
+  desc.width = 3, desc.height = 2;
+  desc.palette = {0x000000, 0xFFFFFF};
+  desc.loop = 2;
   for (int delay : {5, 25, 100}) {
     GifFrameSpec f;
     f.width = 3, f.height = 2, f.indices.assign(6, 1), f.delay_cs = delay;
-    spec.frames.push_back(f);
+    desc.frames.push_back(f);
   }
-  Save(dir.path() / "three.gif", pellix::device::imaging::samples::WriteGif(spec));
+  Save(dir.path() / "three.gif", pellix::device::imaging::samples::WriteGif(desc));
   Output out = RunTool("picture info " + (dir.path() / "three.gif").string());
   EXPECT_EQ(out.status, 0) << out.text;
   EXPECT_EQ(out.text,

@@ -28,21 +28,21 @@ GifFrameSpec GifFrame(int left, int top, int width, int height, std::vector<uint
 
 // Palette shared by the GIF cases: 0 black, 1 red, 2 green, 3 blue.
 GifSpec Canvas(int width, int height) {
-  GifSpec spec;
-  spec.width = width, spec.height = height;
-  spec.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
-  return spec;
+  GifSpec desc;
+  desc.width = width, desc.height = height;
+  desc.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+  return desc;
 }
 
 TEST(GifDecoder, ComposesFramesWithEachDisposalMethod) {
-  GifSpec spec = Canvas(4, 2);
-  spec.frames = {
+  GifSpec desc = Canvas(4, 2);
+  desc.frames = {
       GifFrame(0, 0, 4, 2, {1, 1, 1, 1, 1, 1, 1, 1}, /*keep*/ 1, -1, 10),
       GifFrame(1, 0, 2, 1, {2, 2}, /*clear*/ 2, -1, 20),
       GifFrame(0, 1, 1, 1, {3}, /*restore previous*/ 3, -1, 30),
       GifFrame(3, 1, 1, 1, {0}, /*unspecified*/ 0, /*transparent*/ 0, 0),
   };
-  auto image = DecodeGif(samples::WriteGif(spec));
+  auto image = DecodeGif(samples::WriteGif(desc));
   ASSERT_TRUE(image.ok()) << image.error().message;
   EXPECT_EQ(image->width, 4u);
   EXPECT_EQ(image->height, 2u);
@@ -80,9 +80,9 @@ TEST(GifDecoder, TransparencyAndColourTables) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    GifSpec spec = Canvas(3, 1);
-    spec.frames = {c.frame};
-    auto image = DecodeGif(samples::WriteGif(spec));
+    GifSpec desc = Canvas(3, 1);
+    desc.frames = {c.frame};
+    auto image = DecodeGif(samples::WriteGif(desc));
     ASSERT_TRUE(image.ok()) << image.error().message;
     ASSERT_EQ(image->frames.size(), 1u);
     EXPECT_EQ(image->frames[0].pixels, c.expected);
@@ -92,26 +92,26 @@ TEST(GifDecoder, TransparencyAndColourTables) {
 
 TEST(GifDecoder, InterlacedRowsLandInPlace) {
   // One column of 11 rows, row y painted with palette entry y: any pass mix-up shows.
-  GifSpec spec;
-  spec.width = 1, spec.height = 11;
+  GifSpec desc;
+  desc.width = 1, desc.height = 11;
   std::vector<uint8_t> indices;
   for (int y = 0; y < 11; ++y) {
-    spec.palette.push_back(uint32_t(y * 20) << 16);
+    desc.palette.push_back(uint32_t(y * 20) << 16);
     indices.push_back(uint8_t(y));
   }
   GifFrameSpec frame = GifFrame(0, 0, 1, 11, indices, 0, -1, 0);
   frame.interlaced = true;
-  spec.frames = {frame};
-  auto image = DecodeGif(samples::WriteGif(spec));
+  desc.frames = {frame};
+  auto image = DecodeGif(samples::WriteGif(desc));
   ASSERT_TRUE(image.ok()) << image.error().message;
   for (uint32_t y = 0; y < 11; ++y) EXPECT_EQ(image->frames[0].pixels[y], 0xFF000000u | (y * 20) << 16) << y;
 }
 
 TEST(GifDecoder, LoopCountAndMissingTrailer) {
-  GifSpec spec = Canvas(2, 1);
-  spec.loop = 3;
-  spec.frames = {GifFrame(0, 0, 2, 1, {1, 2}, 0, -1, 7), GifFrame(0, 0, 1, 1, {3}, 0, -1, 8)};
-  std::vector<uint8_t> file = samples::WriteGif(spec);
+  GifSpec desc = Canvas(2, 1);
+  desc.loop = 3;
+  desc.frames = {GifFrame(0, 0, 2, 1, {1, 2}, 0, -1, 7), GifFrame(0, 0, 1, 1, {3}, 0, -1, 8)};
+  std::vector<uint8_t> file = samples::WriteGif(desc);
   auto image = DecodeGif(file);
   ASSERT_TRUE(image.ok());
   EXPECT_EQ(image->loop_count, 3);
@@ -138,10 +138,10 @@ TEST(GifDecoder, MovingSquareHasTwentyFrames) {
 }
 
 TEST(GifDecoder, BrokenFilesFailCleanly) {
-  GifSpec spec = Canvas(8, 8);
-  spec.frames = {GifFrame(0, 0, 8, 8, std::vector<uint8_t>(64, 1), 0, -1, 0),
+  GifSpec desc = Canvas(8, 8);
+  desc.frames = {GifFrame(0, 0, 8, 8, std::vector<uint8_t>(64, 1), 0, -1, 0),
                  GifFrame(0, 0, 8, 8, std::vector<uint8_t>(64, 2), 0, -1, 0)};
-  std::vector<uint8_t> whole = samples::WriteGif(spec);
+  std::vector<uint8_t> whole = samples::WriteGif(desc);
   std::vector<uint8_t> header_only(whole.begin(), whole.begin() + 13);
   std::vector<uint8_t> cut_in_frame(whole.begin(), whole.begin() + whole.size() - 8);
   std::vector<uint8_t> garbage = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x99, 0x99, 0x99};
@@ -222,7 +222,7 @@ TEST(JpegDecoder, BrokenFilesFailCleanly) {
 TEST(BmpDecoder, EveryDepthAndRowOrder) {
   struct Case {
     const char* name;
-    BmpSpec spec;
+    BmpSpec desc;
     Pixels expected;
     NativeLayout layout;
   };
@@ -247,10 +247,10 @@ TEST(BmpDecoder, EveryDepthAndRowOrder) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto image = DecodeBmp(samples::WriteBmp(c.spec));
+    auto image = DecodeBmp(samples::WriteBmp(c.desc));
     ASSERT_TRUE(image.ok()) << image.error().message;
-    EXPECT_EQ(image->width, uint32_t(c.spec.width));
-    EXPECT_EQ(image->height, uint32_t(c.spec.height));
+    EXPECT_EQ(image->width, uint32_t(c.desc.width));
+    EXPECT_EQ(image->height, uint32_t(c.desc.height));
     EXPECT_EQ(image->frames[0].pixels, c.expected);
     EXPECT_EQ(image->layout, c.layout);
   }

@@ -90,17 +90,17 @@ class ImagingTest : public pellix::testing::DeviceTest {
 };
 
 GifSpec ThreeFrames() {
-  GifSpec spec;
-  spec.width = 2, spec.height = 1;
-  spec.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
+  GifSpec desc;
+  desc.width = 2, desc.height = 1;
+  desc.palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF};
   auto frame = [](std::vector<uint8_t> indices, int delay) {
     GifFrameSpec f;
     f.width = 2, f.height = 1, f.indices = std::move(indices), f.transparent = 0, f.delay_cs = delay;
     f.disposal = 2;
     return f;
   };
-  spec.frames = {frame({1, 0}, 10), frame({2, 2}, 20), frame({0, 3}, 30)};
-  return spec;
+  desc.frames = {frame({1, 0}, 10), frame({2, 2}, 20), frame({0, 3}, 30)};
+  return desc;
 }
 
 TEST_F(ImagingTest, DecodesEveryFrameIntoABitmapTheWayAPictureLoaderDoes) {

@@ -43,23 +43,23 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 
 }  // namespace
 
-std::vector<uint8_t> WriteGif(const GifSpec& spec) {
+std::vector<uint8_t> WriteGif(const GifSpec& desc) {
   std::vector<uint8_t> out;
   int error = 0;
   GifFileType* gif = EGifOpen(&out, AppendToVector, &error);
   Check(gif != nullptr, "EGifOpen");
   EGifSetGifVersion(gif, true);
-  ColorMapObject* global = spec.palette.empty() ? nullptr : MakeMap(spec.palette);
-  Check(EGifPutScreenDesc(gif, spec.width, spec.height, 8, 0, global) == GIF_OK, "screen");
+  ColorMapObject* global = desc.palette.empty() ? nullptr : MakeMap(desc.palette);
+  Check(EGifPutScreenDesc(gif, desc.width, desc.height, 8, 0, global) == GIF_OK, "screen");
   GifFreeMapObject(global);
-  if (spec.loop >= 0) {
+  if (desc.loop >= 0) {
     EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE);
     EGifPutExtensionBlock(gif, 11, "NETSCAPE2.0");
-    unsigned char loop[3] = {1, uint8_t(spec.loop), uint8_t(spec.loop >> 8)};
+    unsigned char loop[3] = {1, uint8_t(desc.loop), uint8_t(desc.loop >> 8)};
     EGifPutExtensionBlock(gif, 3, loop);
     EGifPutExtensionTrailer(gif);
   }
-  for (const GifFrameSpec& f : spec.frames) {
+  for (const GifFrameSpec& f : desc.frames) {
     if (f.control) {
       GraphicsControlBlock gcb{f.disposal, false, f.delay_cs, f.transparent};
       GifByteType ext[4];
@@ -158,28 +158,28 @@ std::vector<uint8_t> WriteJpeg(int width, int height, const std::vector<uint32_t
   return out;
 }
 
-std::vector<uint8_t> WriteBmp(const BmpSpec& spec) {
-  const bool v4 = spec.bpp == 32 && spec.alpha;
-  const bool fields = spec.bpp == 16 || v4;
+std::vector<uint8_t> WriteBmp(const BmpSpec& desc) {
+  const bool v4 = desc.bpp == 32 && desc.alpha;
+  const bool fields = desc.bpp == 16 || v4;
   const uint32_t header = v4 ? 108 : 40;
   const uint32_t masks = fields && !v4 ? 12 : 0;
-  const uint32_t palette = spec.bpp <= 8 ? uint32_t(spec.palette.size()) * 4 : 0;
-  const uint32_t stride = (uint32_t(spec.width) * spec.bpp + 31) / 32 * 4;
+  const uint32_t palette = desc.bpp <= 8 ? uint32_t(desc.palette.size()) * 4 : 0;
+  const uint32_t stride = (uint32_t(desc.width) * desc.bpp + 31) / 32 * 4;
   const uint32_t offset = 14 + header + masks + palette;
   std::vector<uint8_t> out;
   out.push_back('B'), out.push_back('M');
-  Put32(out, offset + stride * spec.height);
+  Put32(out, offset + stride * desc.height);
   Put32(out, 0);
   Put32(out, offset);
   Put32(out, header);
-  Put32(out, uint32_t(spec.width));
-  Put32(out, uint32_t(spec.top_down ? -spec.height : spec.height));
+  Put32(out, uint32_t(desc.width));
+  Put32(out, uint32_t(desc.top_down ? -desc.height : desc.height));
   Put16(out, 1);
-  Put16(out, spec.bpp);
+  Put16(out, desc.bpp);
   Put32(out, fields ? 3 : 0);
-  Put32(out, stride * spec.height);
+  Put32(out, stride * desc.height);
   Put32(out, 2835), Put32(out, 2835);
-  Put32(out, spec.bpp <= 8 ? uint32_t(spec.palette.size()) : 0);
+  Put32(out, desc.bpp <= 8 ? uint32_t(desc.palette.size()) : 0);
   Put32(out, 0);
   if (v4) {
     Put32(out, 0x00FF0000), Put32(out, 0x0000FF00), Put32(out, 0x000000FF), Put32(out, 0xFF000000);
@@ -188,14 +188,14 @@ std::vector<uint8_t> WriteBmp(const BmpSpec& spec) {
   } else if (masks) {
     Put32(out, 0xF800), Put32(out, 0x07E0), Put32(out, 0x001F);
   }
-  if (spec.bpp <= 8)
-    for (uint32_t c : spec.palette) Put32(out, c & 0xFFFFFF);
-  for (int row = 0; row < spec.height; ++row) {
-    int y = spec.top_down ? row : spec.height - 1 - row;
+  if (desc.bpp <= 8)
+    for (uint32_t c : desc.palette) Put32(out, c & 0xFFFFFF);
+  for (int row = 0; row < desc.height; ++row) {
+    int y = desc.top_down ? row : desc.height - 1 - row;
     std::vector<uint8_t> line(stride, 0);
-    for (int x = 0; x < spec.width; ++x) {
-      uint32_t p = spec.pixels[size_t(y) * spec.width + x];
-      switch (spec.bpp) {
+    for (int x = 0; x < desc.width; ++x) {
+      uint32_t p = desc.pixels[size_t(y) * desc.width + x];
+      switch (desc.bpp) {
         case 1: line[x / 8] |= uint8_t((p & 1) << (7 - x % 8)); break;
         case 4: line[x / 2] |= uint8_t((p & 15) << (x % 2 ? 0 : 4)); break;
         case 8: line[x] = uint8_t(p); break;
@@ -214,10 +214,10 @@ std::vector<uint8_t> WriteBmp(const BmpSpec& spec) {
 }
 
 std::vector<uint8_t> MovingSquareGif(int frames, int size) {
-  GifSpec spec;
-  spec.width = spec.height = size;
-  spec.palette = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
-  spec.loop = 0;
+  GifSpec desc;
+  desc.width = desc.height = size;
+  desc.palette = {0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF};
+  desc.loop = 0;
   const int side = size / 3;
   for (int i = 0; i < frames; ++i) {
     GifFrameSpec f;
@@ -234,9 +234,9 @@ std::vector<uint8_t> MovingSquareGif(int frames, int size) {
     f.transparent = 0;
     f.disposal = 1 + i % 3;
     f.delay_cs = 10;
-    spec.frames.push_back(std::move(f));
+    desc.frames.push_back(std::move(f));
   }
-  return WriteGif(spec);
+  return WriteGif(desc);
 }
 
 void WriteSampleSet(const std::filesystem::path& dir) {

@@ -27,7 +27,7 @@ struct GifSpec {
   std::vector<GifFrameSpec> frames;
 };
 
-std::vector<uint8_t> WriteGif(const GifSpec& spec);
+std::vector<uint8_t> WriteGif(const GifSpec& desc);
 
 // `argb` is width * height pixels, 0xAARRGGBB, top row first.
 std::vector<uint8_t> WritePng(int width, int height, const std::vector<uint32_t>& argb, bool alpha,
@@ -43,7 +43,7 @@ struct BmpSpec {
   std::vector<uint32_t> palette; // 0xRRGGBB, for 8 bits and fewer
   std::vector<uint32_t> pixels;  // indices for palettes, else 0xAARRGGBB; top row first
 };
-std::vector<uint8_t> WriteBmp(const BmpSpec& spec);
+std::vector<uint8_t> WriteBmp(const BmpSpec& desc);
 
 // A `frames`-frame animation of `size` x `size` pixels: a square that moves one step per frame
 // over a partly transparent background, alternating disposal methods.

@@ -28,7 +28,7 @@ class Output {
   int length_ = 0;
 };
 
-struct Spec {
+struct Conversion {
   bool left = false;
   bool alternate = false;
   bool zero = false;
@@ -45,14 +45,14 @@ int BoundedLength(const Char* s, int precision) {
 }
 
 template <typename Char>
-void PutString(Output& out, const Spec& spec, const Char* s) {
+void PutString(Output& out, const Conversion& conv, const Char* s) {
   static const char kNull[] = "(null)";
   if (!s) {
-    PutString(out, spec, kNull);
+    PutString(out, conv, kNull);
     return;
   }
-  int n = BoundedLength(s, spec.precision);
-  if (!spec.left) out.Pad(spec.zero ? u'0' : u' ', spec.width - n);
+  int n = BoundedLength(s, conv.precision);
+  if (!conv.left) out.Pad(conv.zero ? u'0' : u' ', conv.width - n);
   for (int i = 0; i < n; ++i) {
     if constexpr (sizeof(Char) == 1) {
       out.Put(static_cast<WCHAR>(static_cast<unsigned char>(s[i])));
@@ -60,10 +60,10 @@ void PutString(Output& out, const Spec& spec, const Char* s) {
       out.Put(s[i]);
     }
   }
-  if (spec.left) out.Pad(u' ', spec.width - n);
+  if (conv.left) out.Pad(u' ', conv.width - n);
 }
 
-void PutNumber(Output& out, const Spec& spec, uint64_t magnitude, bool negative, unsigned base,
+void PutNumber(Output& out, const Conversion& conv, uint64_t magnitude, bool negative, unsigned base,
                bool upper, const char* prefix) {
   char digits[32];
   int n = 0;
@@ -72,17 +72,17 @@ void PutNumber(Output& out, const Spec& spec, uint64_t magnitude, bool negative,
     digits[n++] = alphabet[magnitude % base];
     magnitude /= base;
   } while (magnitude);
-  int zeros = spec.precision > n ? spec.precision - n : 0;
+  int zeros = conv.precision > n ? conv.precision - n : 0;
   int prefix_len = static_cast<int>(std::strlen(prefix)) + (negative ? 1 : 0);
   int total = prefix_len + zeros + n;
-  bool zero_pad = spec.zero && !spec.left;
-  if (!spec.left && !zero_pad) out.Pad(u' ', spec.width - total);
+  bool zero_pad = conv.zero && !conv.left;
+  if (!conv.left && !zero_pad) out.Pad(u' ', conv.width - total);
   if (negative) out.Put(u'-');
   for (const char* p = prefix; *p; ++p) out.Put(static_cast<WCHAR>(*p));
-  if (zero_pad) out.Pad(u'0', spec.width - total);
+  if (zero_pad) out.Pad(u'0', conv.width - total);
   out.Pad(u'0', zeros);
   while (n) out.Put(static_cast<WCHAR>(digits[--n]));
-  if (spec.left) out.Pad(u' ', spec.width - total);
+  if (conv.left) out.Pad(u' ', conv.width - total);
 }
 
 }  // namespace
@@ -101,85 +101,85 @@ int wvsprintfW(WCHAR* buffer, const WCHAR* format, va_list args) {
       out.Put(*p++);
       continue;
     }
-    Spec spec;
-    if (*p == u'-') spec.left = true, ++p;
-    if (*p == u'#') spec.alternate = true, ++p;
-    if (*p == u'0') spec.zero = true, ++p;
-    while (*p >= u'0' && *p <= u'9') spec.width = spec.width * 10 + (*p++ - u'0');
+    Conversion conv;
+    if (*p == u'-') conv.left = true, ++p;
+    if (*p == u'#') conv.alternate = true, ++p;
+    if (*p == u'0') conv.zero = true, ++p;
+    while (*p >= u'0' && *p <= u'9') conv.width = conv.width * 10 + (*p++ - u'0');
     if (*p == u'.') {
       ++p;
-      spec.precision = 0;
-      while (*p >= u'0' && *p <= u'9') spec.precision = spec.precision * 10 + (*p++ - u'0');
+      conv.precision = 0;
+      while (*p >= u'0' && *p <= u'9') conv.precision = conv.precision * 10 + (*p++ - u'0');
     }
     if (*p == u'l') {
-      spec.size = Spec::Size::kLong, ++p;
+      conv.size = Conversion::Size::kLong, ++p;
     } else if (*p == u'h') {
-      spec.size = Spec::Size::kShort, ++p;
+      conv.size = Conversion::Size::kShort, ++p;
     } else if (*p == u'w') {
-      spec.size = Spec::Size::kWide, ++p;
+      conv.size = Conversion::Size::kWide, ++p;
     } else if (p[0] == u'I' && p[1] == u'6' && p[2] == u'4') {
-      spec.size = Spec::Size::kInt64, p += 3;
+      conv.size = Conversion::Size::kInt64, p += 3;
     }
     if (!*p) break;
     WCHAR type = *p++;
     switch (type) {
       case u'c':
-        if (spec.size == Spec::Size::kShort) {
+        if (conv.size == Conversion::Size::kShort) {
           char c = static_cast<char>(va_arg(ap, int));
           char s[2] = {c, 0};
-          PutString(out, spec, s);
+          PutString(out, conv, s);
         } else {
           WCHAR s[2] = {static_cast<WCHAR>(va_arg(ap, int)), 0};
-          PutString(out, spec, s);
+          PutString(out, conv, s);
         }
         break;
       case u'C': {
-        if (spec.size == Spec::Size::kWide || spec.size == Spec::Size::kLong) {
+        if (conv.size == Conversion::Size::kWide || conv.size == Conversion::Size::kLong) {
           WCHAR s[2] = {static_cast<WCHAR>(va_arg(ap, int)), 0};
-          PutString(out, spec, s);
+          PutString(out, conv, s);
         } else {
           char s[2] = {static_cast<char>(va_arg(ap, int)), 0};
-          PutString(out, spec, s);
+          PutString(out, conv, s);
         }
         break;
       }
       case u's':
-        if (spec.size == Spec::Size::kShort) {
-          PutString(out, spec, va_arg(ap, const char*));
+        if (conv.size == Conversion::Size::kShort) {
+          PutString(out, conv, va_arg(ap, const char*));
         } else {
-          PutString(out, spec, va_arg(ap, const WCHAR*));
+          PutString(out, conv, va_arg(ap, const WCHAR*));
         }
         break;
       case u'S':
-        if (spec.size == Spec::Size::kWide || spec.size == Spec::Size::kLong) {
-          PutString(out, spec, va_arg(ap, const WCHAR*));
+        if (conv.size == Conversion::Size::kWide || conv.size == Conversion::Size::kLong) {
+          PutString(out, conv, va_arg(ap, const WCHAR*));
         } else {
-          PutString(out, spec, va_arg(ap, const char*));
+          PutString(out, conv, va_arg(ap, const char*));
         }
         break;
       case u'd':
       case u'i': {
-        int64_t v = spec.size == Spec::Size::kInt64 ? va_arg(ap, int64_t) : va_arg(ap, int32_t);
-        if (spec.size == Spec::Size::kShort) v = static_cast<int16_t>(v);
+        int64_t v = conv.size == Conversion::Size::kInt64 ? va_arg(ap, int64_t) : va_arg(ap, int32_t);
+        if (conv.size == Conversion::Size::kShort) v = static_cast<int16_t>(v);
         uint64_t magnitude = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
-        PutNumber(out, spec, magnitude, v < 0, 10, false, "");
+        PutNumber(out, conv, magnitude, v < 0, 10, false, "");
         break;
       }
       case u'u':
       case u'x':
       case u'X': {
-        uint64_t v = spec.size == Spec::Size::kInt64 ? va_arg(ap, uint64_t) : va_arg(ap, uint32_t);
-        if (spec.size == Spec::Size::kShort) v = static_cast<uint16_t>(v);
+        uint64_t v = conv.size == Conversion::Size::kInt64 ? va_arg(ap, uint64_t) : va_arg(ap, uint32_t);
+        if (conv.size == Conversion::Size::kShort) v = static_cast<uint16_t>(v);
         if (type == u'u') {
-          PutNumber(out, spec, v, false, 10, false, "");
+          PutNumber(out, conv, v, false, 10, false, "");
         } else {
-          const char* prefix = (spec.alternate && v) ? (type == u'x' ? "0x" : "0X") : "";
-          PutNumber(out, spec, v, false, 16, type == u'X', prefix);
+          const char* prefix = (conv.alternate && v) ? (type == u'x' ? "0x" : "0X") : "";
+          PutNumber(out, conv, v, false, 16, type == u'X', prefix);
         }
         break;
       }
       case u'p': {
-        Spec pointer = spec;
+        Conversion pointer = conv;
         pointer.zero = true;
         pointer.width = static_cast<int>(sizeof(void*) * 2);
         PutNumber(out, pointer, reinterpret_cast<uintptr_t>(va_arg(ap, void*)), false, 16, true, "");
