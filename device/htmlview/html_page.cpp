@@ -37,16 +37,35 @@ void HtmlPage::AddStyle(std::u16string_view css) {
 }
 
 void HtmlPage::SetZoom(int level) {
-  zoom_ = std::clamp(level, 0, 4);
+  const int zoom = std::clamp(level, 0, 4);
+  if (zoom == zoom_) return;
+  zoom_ = zoom;
   container_->set_zoom(zoom_);
+  // Text sizes are fixed when the document is built, so a finished one is built again.
+  if (doc_) {
+    BuildDocument();
+    if (layout_width_ > 0) Layout(layout_width_);
+  }
 }
 
-void HtmlPage::Finish(int width) {
+void HtmlPage::Parse(int width) {
   doc_.reset();
   pictures_.clear();
   selected_ = false;
+  layout_width_ = 0;
+  container_->set_view_width(std::max(1, width));
+  BuildDocument();
+}
+
+void HtmlPage::Finish(int width) {
+  Parse(width);
+  Layout(width);
+}
+
+void HtmlPage::BuildDocument() {
+  doc_.reset();
+  container_->TrimFonts();
   container_->set_zoom(zoom_);
-  container_->set_view_width(width);
   std::string text = source_;
   if (!styles_.empty()) {
     // Added style sheets come after the page's own, so they win where both set a property.
@@ -58,7 +77,6 @@ void HtmlPage::Finish(int width) {
     text += "</style>";
   }
   doc_ = litehtml::document::createFromUTF8(text.c_str(), container_.get(), &SharedContext());
-  Layout(width);
 }
 
 HtmlPage::PictureSlot* HtmlPage::FindPicture(std::string_view name) {

@@ -46,15 +46,20 @@ class HtmlPage {
   void AddText(std::u16string_view html);
   void AddStyle(std::u16string_view css);
   // 0 (smallest text) to 4 (largest); 2 is the normal size. Out-of-range levels are clamped.
+  // A finished document is built again with the new text sizes, keeping its picture answers.
   void SetZoom(int level);
   int zoom() const { return zoom_; }
   // Pictures wider than the view are scaled down to its width.
   void SetShrink(bool shrink) { shrink_ = shrink; }
 
-  // Parses the source added so far and lays it out at `width`. Pictures named by the document
-  // are listed in order of first appearance, each name once.
+  // Parses the source added so far for a view `width` pixels wide, without laying it out: the
+  // pictures are listed (in order of first appearance, each name once) so that they can be
+  // answered before the first layout. Until Layout, height() is 0.
+  void Parse(int width);
+  // Parse and Layout in one.
   void Finish(int width);
   bool finished() const { return doc_ != nullptr; }
+  bool laid_out() const { return doc_ != nullptr && layout_width_ > 0; }
 
   size_t picture_count() const { return pictures_.size(); }
   const std::string& picture_name(size_t index) const { return pictures_[index].name; }
@@ -95,6 +100,8 @@ class HtmlPage {
   bool shrink() const { return shrink_; }
 
  private:
+  void BuildDocument();
+
   std::unique_ptr<PageContainer> container_;
   std::shared_ptr<litehtml::document> doc_;
   std::string source_;  // UTF-8

@@ -202,5 +202,78 @@ TEST(HtmlPageTest, EmptyAndBrokenSourceIsHarmless) {
   }
 }
 
+TEST(HtmlPageTest, ParseListsPicturesBeforeTheFirstLayout) {
+  HtmlPage page;
+  page.AddText(kBubblePage);
+  page.Parse(200);
+  EXPECT_TRUE(page.finished());
+  EXPECT_FALSE(page.laid_out());
+  EXPECT_EQ(page.height(), 0);
+  ASSERT_EQ(page.picture_count(), 3u);
+  SolidPicture tall(10, 45, 0x0000FF);
+  for (size_t i = 0; i < page.picture_count(); ++i) page.SetPicture(i, tall.AsPicture());
+  page.Layout(200);
+  EXPECT_TRUE(page.laid_out());
+  EXPECT_GE(page.height(), 45);
+}
+
+TEST(HtmlPageTest, ZoomOfAFinishedPageRebuildsItAndKeepsTheAnswers) {
+  HtmlPage page;
+  Loaded(page, u"<body style=\"margin:0\"><img src=\"p\"><br>a<br>b<br>c</body>");
+  // Taller than any line, so that it starts at the top whatever the text size.
+  SolidPicture red(40, 40, 0xFF0000);
+  page.SetPicture(0, red.AsPicture());
+  page.Layout(200);
+  const int normal = page.height();
+  page.SetZoom(4);
+  EXPECT_GT(page.height(), normal);
+  ASSERT_EQ(page.picture_count(), 1u);
+  EXPECT_EQ(page.picture_state(0), HtmlPage::PictureState::kAnswered);
+  gdi::Surface screen(50, 50, 0);
+  page.Draw(screen, screen.bounds(), 0, 0);
+  EXPECT_EQ(screen.At(5, 5), 0xFF0000u);
+  page.SetZoom(0);
+  EXPECT_LT(page.height(), normal);
+}
+
+TEST(HtmlPageTest, ShrinkFitsWidePicturesIntoTheView) {
+  struct Case {
+    bool shrink;
+    int min_height, max_height;
+  };
+  // A 400 x 200 picture in a view 100 pixels wide.
+  const Case cases[] = {{false, 200, 260}, {true, 50, 70}};
+  for (const Case& c : cases) {
+    HtmlPage page;
+    page.SetShrink(c.shrink);
+    Loaded(page, u"<body style=\"margin:0\"><img src=\"wide\"></body>", 100);
+    SolidPicture wide(400, 200, 0x00FF00);
+    page.SetPicture(0, wide.AsPicture());
+    page.Layout(100);
+    EXPECT_GE(page.height(), c.min_height) << c.shrink;
+    EXPECT_LE(page.height(), c.max_height) << c.shrink;
+  }
+}
+
+TEST(HtmlPageTest, FontsOutliveDocumentsOfTheSamePage) {
+  HtmlPage page;
+  Loaded(page, u"a<br><b>b</b><br><i>c</i>");
+  const int first = page.height();
+  // A page in very many sizes overflows the font cache, which is emptied between documents.
+  std::u16string sizes;
+  for (int px = 6; px < 60; ++px) {
+    const std::string size = std::to_string(px);
+    sizes += u"<span style=\"font-size:" + std::u16string(size.begin(), size.end()) + u"px\">x</span>";
+  }
+  page.Clear();
+  Loaded(page, sizes);
+  EXPECT_GT(page.height(), 50);
+  page.Clear();
+  Loaded(page, u"a<br><b>b</b><br><i>c</i>");
+  EXPECT_EQ(page.height(), first);
+  gdi::Surface screen(64, 64);
+  page.Draw(screen, screen.bounds(), 0, 0);
+}
+
 }  // namespace
 }  // namespace pellix::device::htmlview

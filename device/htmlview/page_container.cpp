@@ -15,12 +15,9 @@ constexpr int kZoomPercent[5] = {75, 88, 100, 125, 150};
 constexpr int kDefaultFontSize = 12;
 // A refused picture keeps this much room, so that the page does not jump when it is refused.
 constexpr int kPlaceholderSize = 16;
+// Pages use a handful of sizes; a page with very many keeps the cache from growing unbounded.
+constexpr size_t kMaxCachedFonts = 32;
 
-struct FontHandle {
-  gdi::Font font;
-  gdi::FontMetrics metrics;
-  unsigned decoration;
-};
 
 gdi::Pixel ToRgb(const litehtml::web_color& c) { return gdi::MakePixel(c.red, c.green, c.blue); }
 
@@ -30,15 +27,35 @@ bool IsSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c =
 
 }  // namespace
 
+struct PageContainer::CachedFont {
+  gdi::Font font;
+  gdi::FontMetrics metrics;
+  unsigned decoration;
+};
+
+PageContainer::PageContainer(HtmlPage& page) : page_(page) {}
+
+PageContainer::~PageContainer() = default;
+
+void PageContainer::TrimFonts() {
+  if (fonts_.size() > kMaxCachedFonts) fonts_.clear();
+}
+
 litehtml::uint_ptr PageContainer::create_font(const litehtml::tchar_t*, int size, int weight,
                                               litehtml::font_style italic, unsigned int decoration,
                                               litehtml::font_metrics* fm) {
   const int level = std::clamp(zoom_, 0, 4);
-  auto* handle = new FontHandle{};
-  handle->font.pixel_size = std::max(1, (size * kZoomPercent[level] + 50) / 100);
-  handle->font.style = gdi::MakeFontStyle(weight >= 600, italic == litehtml::fontStyleItalic);
-  handle->metrics = gdi::FontEngine::Shared().Metrics(handle->font);
-  handle->decoration = decoration;
+  gdi::Font font;
+  font.pixel_size = std::max(1, (size * kZoomPercent[level] + 50) / 100);
+  font.style = gdi::MakeFontStyle(weight >= 600, italic == litehtml::fontStyleItalic);
+  CachedFont* handle = nullptr;
+  for (const auto& cached : fonts_) {
+    if (cached->font == font && cached->decoration == decoration) handle = cached.get();
+  }
+  if (!handle) {
+    fonts_.push_back(std::make_unique<CachedFont>(CachedFont{font, gdi::FontEngine::Shared().Metrics(font), decoration}));
+    handle = fonts_.back().get();
+  }
   if (fm) {
     fm->ascent = handle->metrics.ascent;
     fm->descent = handle->metrics.descent;
@@ -49,10 +66,10 @@ litehtml::uint_ptr PageContainer::create_font(const litehtml::tchar_t*, int size
   return reinterpret_cast<litehtml::uint_ptr>(handle);
 }
 
-void PageContainer::delete_font(litehtml::uint_ptr font) { delete reinterpret_cast<FontHandle*>(font); }
+void PageContainer::delete_font(litehtml::uint_ptr) {}
 
 int PageContainer::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr font) {
-  auto* handle = reinterpret_cast<FontHandle*>(font);
+  auto* handle = reinterpret_cast<PageContainer::CachedFont*>(font);
   if (!handle || !text || !*text) return 0;
   return gdi::FontEngine::Shared().Advance(handle->font, Utf8ToUtf16(text));
 }
@@ -60,7 +77,7 @@ int PageContainer::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr 
 void PageContainer::draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr font,
                               litehtml::web_color color, const litehtml::position& pos) {
   auto* target = reinterpret_cast<DrawTarget*>(hdc);
-  auto* handle = reinterpret_cast<FontHandle*>(font);
+  auto* handle = reinterpret_cast<PageContainer::CachedFont*>(font);
   if (!target || !handle || !text || !*text) return;
   const gdi::FontMetrics& m = handle->metrics;
   const int baseline = pos.y + pos.height - m.descent;

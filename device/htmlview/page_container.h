@@ -4,6 +4,9 @@
 
 #include <litehtml/litehtml.h>
 
+#include <memory>
+#include <vector>
+
 #include "gdi/rect.h"
 #include "gdi/surface.h"
 
@@ -19,10 +22,14 @@ struct DrawTarget {
 
 class PageContainer final : public litehtml::document_container {
  public:
-  explicit PageContainer(HtmlPage& page) : page_(page) {}
+  explicit PageContainer(HtmlPage& page);
+  ~PageContainer();
 
   void set_zoom(int level) { zoom_ = level; }
   void set_view_width(int width) { view_width_ = width; }
+  // Forgets the cached fonts when there are many. REQUIRES: no document of this container
+  // exists (their font handles point into the cache).
+  void TrimFonts();
 
   litehtml::uint_ptr create_font(const litehtml::tchar_t* face_name, int size, int weight,
                                  litehtml::font_style italic, unsigned int decoration,
@@ -60,11 +67,16 @@ class PageContainer final : public litehtml::document_container {
                   const std::function<void(const litehtml::tchar_t*)>& on_space) override;
 
  private:
+  struct CachedFont;
+
   void FillRect(const DrawTarget& target, const gdi::Rect& rect, gdi::Pixel color);
   void DrawPicture(const DrawTarget& target, const std::string& name, const litehtml::position& box,
                    const gdi::Rect& clip);
 
   HtmlPage& page_;
+  // Fonts outlive the documents that ask for them: a view shows page after page in the same
+  // few sizes, so each is measured once. litehtml's delete_font leaves them here.
+  std::vector<std::unique_ptr<CachedFont>> fonts_;
   int zoom_ = 2;
   int view_width_ = 240;
 };

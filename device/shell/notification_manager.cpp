@@ -4,6 +4,7 @@
 
 #include "kernel/device.h"
 #include "kernel/device_image.h"
+#include "shell/platform_bubble.h"
 
 namespace pellix::device::shell {
 
@@ -24,6 +25,7 @@ std::string Describe(const char* what, const Notification& n) {
 }  // namespace
 
 NotificationManager::NotificationManager(Device& device) : device_(device) {
+  presenter_ = MakeWindowPresenter(*this);
   thread_ = std::thread([this] { Run(); });
 }
 

@@ -6,6 +6,7 @@
 
 #include "kernel/device.h"
 #include "person/person.h"
+#include "windows/soft_keys.h"
 #include "windows/window_system.h"
 
 namespace {
@@ -23,6 +24,11 @@ void keybd_event(BYTE vk, BYTE scan, DWORD flags, DWORD) {
   } else {
     uint8_t was = g_keys[vk].fetch_or(0x80);
     if (!(was & 0x80)) g_keys[vk].fetch_xor(0x01);
+  }
+  if (windows::RouteSoftKey(vk, up)) {
+    Device::Get().journal().Append(journal_kind::kInput, std::string("key ") + (up ? "up " : "down ") +
+                                                             DescribeKey(vk) + " -> soft key bar");
+    return;
   }
   windows::WindowSystem& system = windows::WindowSystem::Get();
   HWND target = system.Focus();

@@ -1,0 +1,294 @@
+// The platform's own notification bubble, for sinks that do not show a notification
+// themselves: a window at the top of the screen with the title, the HTML through an HTML view
+// and the request's soft keys in a menu bar. It lives on the manager's thread.
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "gdi/device_context.h"
+#include "gdi/gdi_objects.h"
+#include "kernel/device.h"
+#include "kernel/icons.h"
+#include "shell/menu_bar.h"
+#include "shell/notification_manager.h"
+#include "shell/platform_bubble.h"
+
+#include <aygshell.h>
+#include <htmlctrl.h>
+#include <libloader.h>
+
+namespace pellix::device::shell {
+
+namespace {
+
+constexpr WCHAR kBubbleClass[] = u"SHNOTIFICATIONBUBBLE";
+constexpr int kCaptionHeight = 20;
+constexpr int kTop = 26;
+constexpr int kMinBody = 40;
+constexpr int kIconSize = 16;
+
+struct BubbleState {
+  Notification notification;
+  NotificationManager* manager = nullptr;
+  HWND view = nullptr;
+  HWND bar = nullptr;
+};
+
+std::mutex g_bubble_mutex;
+std::map<HWND, std::shared_ptr<BubbleState>> g_bubbles;
+HWND g_current = nullptr;
+
+// Draws `icon` scaled to a `size`-pixel square at (x, y) of the context, blended by its alpha.
+void DrawIconInto(HDC dc, HICON icon, int x, int y, int size) {
+  std::shared_ptr<const IconImage> image = Device::Get().Component<IconTable>().Find(icon);
+  if (!image || image->width <= 0 || image->height <= 0 ||
+      image->pixels.size() < static_cast<size_t>(image->width) * static_cast<size_t>(image->height))
+    return;
+  gdi::GdiTable& table = gdi::Gdi();
+  std::lock_guard lock(table.mutex());
+  gdi::DeviceContext* context = table.FindDC(dc);
+  if (!context) return;
+  std::optional<gdi::DrawTarget> target = context->BeginDraw();
+  if (!target) return;
+  for (int row = 0; row < size; ++row) {
+    const int ty = target->origin_y + y + row;
+    const int sy = row * image->height / size;
+    for (int col = 0; col < size; ++col) {
+      const int tx = target->origin_x + x + col;
+      if (!target->clip.Contains(tx, ty) || !target->surface->bounds().Contains(tx, ty)) continue;
+      const uint32_t argb = image->pixels[static_cast<size_t>(sy) * image->width + col * image->width / size];
+      const uint32_t a = argb >> 24;
+      if (a == 0) continue;
+      const gdi::Pixel under = target->surface->At(tx, ty);
+      auto mix = [a](uint32_t over, uint32_t back) { return (over * a + back * (255 - a) + 127) / 255; };
+      const gdi::Pixel out = (mix((argb >> 16) & 0xFF, (under >> 16) & 0xFF) << 16) |
+                             (mix((argb >> 8) & 0xFF, (under >> 8) & 0xFF) << 8) | mix(argb & 0xFF, under & 0xFF);
+      target->surface->Set(tx, ty, out);
+    }
+  }
+  context->EndDraw(*target);
+}
+
+std::shared_ptr<BubbleState> StateOf(HWND hwnd) {
+  std::lock_guard lock(g_bubble_mutex);
+  auto it = g_bubbles.find(hwnd);
+  return it == g_bubbles.end() ? nullptr : it->second;
+}
+
+void SendToSink(const BubbleState& s, UINT code, LPCWSTR link = nullptr) {
+  if (!s.notification.sink || !IsWindow(s.notification.sink)) return;
+  NMSHN nm{};
+  nm.hdr.hwndFrom = nullptr;
+  nm.hdr.idFrom = s.notification.key.id;
+  nm.hdr.code = code;
+  nm.lParam = s.notification.lparam;
+  nm.pszLink = link;
+  SendMessageW(s.notification.sink, WM_NOTIFY, s.notification.key.id, reinterpret_cast<LPARAM>(&nm));
+}
+
+// The person closed the bubble: the sink hears of it and the notification goes to the title bar.
+void Dismiss(HWND hwnd, const BubbleState& s) {
+  SendToSink(s, SHNN_DISMISS);
+  s.manager->Conclude(s.notification.key);
+  ShowWindow(hwnd, SW_HIDE);
+  if (s.bar) ShowWindow(s.bar, SW_HIDE);
+}
+
+void Command(HWND hwnd, const BubbleState& s, WPARAM command) {
+  if (s.notification.sink) {
+    PostMessageW(s.notification.sink, WM_COMMAND, MAKEWPARAM(LOWORD(command), 0),
+                 static_cast<LPARAM>(s.notification.key.id));
+  }
+  DWORD flags = NOTIF_SOFTKEY_FLAGS_DISMISS;
+  for (const SoftKeyCommand& key : s.notification.soft_keys) {
+    if (LOWORD(key.command) == LOWORD(command)) flags = key.flags;
+  }
+  if (flags & NOTIF_SOFTKEY_FLAGS_STAYOPEN) return;
+  if (flags & NOTIF_SOFTKEY_FLAGS_HIDE) {
+    s.manager->Conclude(s.notification.key);
+    return;
+  }
+  Dismiss(hwnd, s);
+}
+
+LRESULT CALLBACK BubbleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto state = StateOf(hwnd);
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps{};
+      HDC dc = BeginPaint(hwnd, &ps);
+      if (dc && state) {
+        RECT r{};
+        GetClientRect(hwnd, &r);
+        RECT caption = r;
+        caption.bottom = kCaptionHeight;
+        HBRUSH brush = CreateSolidBrush(RGB(0x20, 0x30, 0x60));
+        FillRect(dc, &caption, brush);
+        DeleteObject(brush);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
+        caption.left += 4;
+        if (state->notification.icon) {
+          DrawIconInto(dc, state->notification.icon, caption.left, (kCaptionHeight - kIconSize) / 2, kIconSize);
+          caption.left += kIconSize + 4;
+        }
+        const std::u16string& title = state->notification.title;
+        DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &caption, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+        RECT close = caption;
+        close.right -= 4;
+        DrawTextW(dc, u"x", 1, &close, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+      }
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_LBUTTONUP:
+      // The cross in the caption's right corner dismisses the bubble.
+      if (state) {
+        RECT r{};
+        GetClientRect(hwnd, &r);
+        const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+        if (y < kCaptionHeight && x >= r.right - kCaptionHeight) Dismiss(hwnd, *state);
+      }
+      return 0;
+    case WM_COMMAND:
+      if (state) Command(hwnd, *state, wParam);
+      return 0;
+    case WM_NOTIFY: {
+      const auto* nm = reinterpret_cast<const NM_HTMLVIEW*>(lParam);
+      if (!state || !nm) return 0;
+      if (nm->hdr.code == NM_INLINE_IMAGE) {
+        SendMessageW(nm->hdr.hwndFrom, DTM_IMAGEFAIL, 0, static_cast<LPARAM>(nm->dwCookie));
+        return 1;
+      }
+      if (nm->hdr.code == NM_HOTSPOT && nm->szTarget) {
+        const std::u16string target = nm->szTarget;
+        if (target.rfind(u"cmd:", 0) == 0) {
+          Command(hwnd, *state, static_cast<WPARAM>(wcstol(target.c_str() + 4, nullptr, 10)));
+        } else {
+          SendToSink(*state, SHNN_LINKSEL, target.c_str());
+        }
+      }
+      return 0;
+    }
+    case WM_NCDESTROY: {
+      std::lock_guard lock(g_bubble_mutex);
+      g_bubbles.erase(hwnd);
+      if (g_current == hwnd) g_current = nullptr;
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    default:
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+}
+
+bool RegisterBubbleClass() {
+  static const bool registered = [] {
+    InitHTMLControl(GetModuleHandleW(nullptr));
+    WNDCLASSW wc{};
+    wc.style = CS_GLOBALCLASS;
+    wc.lpfnWndProc = BubbleProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    wc.lpszClassName = kBubbleClass;
+    return RegisterClassW(&wc) != 0;
+  }();
+  return registered;
+}
+
+HMENU MenuFor(const Notification& n) {
+  // A request with a soft-key menu shows it; otherwise its two titled soft keys.
+  if (n.soft_key_menu) return n.soft_key_menu;
+  HMENU menu = CreateMenu();
+  for (int i = 0; i < NOTIF_NUM_SOFTKEYS; ++i) {
+    if (n.soft_key_titles[i].empty()) continue;
+    AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(LOWORD(n.soft_keys[i].command)), n.soft_key_titles[i].c_str());
+  }
+  if (GetMenuItemCount(menu) == 0) {
+    DestroyMenu(menu);
+    return nullptr;
+  }
+  return menu;
+}
+
+class WindowPresenter : public NotificationPresenter {
+ public:
+  explicit WindowPresenter(NotificationManager& manager) : manager_(manager) {}
+
+  void Show(const Notification& n) override {
+    if (n.sink && IsWindow(n.sink)) {
+      NMSHN nm{};
+      nm.hdr.idFrom = n.key.id;
+      nm.hdr.code = SHNN_SHOW;
+      nm.lParam = n.lparam;
+      if (SendMessageW(n.sink, WM_NOTIFY, n.key.id, reinterpret_cast<LPARAM>(&nm)) != 0) return;
+    }
+    if (!RegisterBubbleClass()) return;
+    const Profile& profile = Device::Get().profile();
+    auto state = std::make_shared<BubbleState>();
+    state->notification = n;
+    state->manager = &manager_;
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kBubbleClass, n.title.c_str(), WS_POPUP, 0, kTop,
+                                profile.screen_width, kCaptionHeight + kMinBody, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd) return;
+    {
+      std::lock_guard lock(g_bubble_mutex);
+      g_bubbles[hwnd] = state;
+      g_current = hwnd;
+    }
+    state->view = CreateWindowExW(0, DISPLAYCLASS, u"", WS_CHILD | WS_VISIBLE, 0, kCaptionHeight,
+                                  profile.screen_width, kMinBody, hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (state->view) {
+      SendMessageW(state->view, DTM_CLEAR, 0, 0);
+      SendMessageW(state->view, DTM_ADDTEXTW, 0, reinterpret_cast<LPARAM>(n.html.c_str()));
+      SendMessageW(state->view, DTM_ENDOFSOURCE, 0, 0);
+      // The bubble fits its text, up to half the screen.
+      const int body = std::clamp(static_cast<int>(SendMessageW(state->view, DTM_LAYOUTHEIGHT, 0, 0)), kMinBody,
+                                  profile.screen_height / 2);
+      MoveWindow(hwnd, 0, kTop, profile.screen_width, kCaptionHeight + body, FALSE);
+      MoveWindow(state->view, 0, kCaptionHeight, profile.screen_width, body, FALSE);
+    }
+    if (HMENU menu = MenuFor(n)) state->bar = CreateMenuBarWindow(hwnd, menu, menu != n.soft_key_menu, true);
+    ShowWindow(hwnd, SW_SHOW);
+    UpdateWindow(hwnd);
+  }
+
+  void Hide(const Notification& n) override {
+    std::vector<HWND> gone;
+    {
+      std::lock_guard lock(g_bubble_mutex);
+      for (const auto& [hwnd, state] : g_bubbles) {
+        if (state->notification.key == n.key) gone.push_back(hwnd);
+      }
+    }
+    for (HWND hwnd : gone) {
+      if (auto state = StateOf(hwnd); state && state->bar) DestroyWindow(state->bar);
+      DestroyWindow(hwnd);
+    }
+  }
+
+  void Pump() override {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+
+ private:
+  NotificationManager& manager_;
+};
+
+}  // namespace
+
+std::shared_ptr<NotificationPresenter> MakeWindowPresenter(NotificationManager& manager) {
+  return std::make_shared<WindowPresenter>(manager);
+}
+
+HWND PlatformBubble() {
+  std::lock_guard lock(g_bubble_mutex);
+  return g_current;
+}
+
+}  // namespace pellix::device::shell

@@ -1,0 +1,126 @@
+// pellix-device notify: adds a notification the way a program does, with no sink of its own, so
+// that the shell shows it in its platform bubble; then saves the screen and presses a soft key,
+// as the person would.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "command.h"
+#include "gdi/screenshot.h"
+#include "kernel/device.h"
+#include "kernel/device_image.h"
+#include "person/person.h"
+#include "shell/platform_bubble.h"
+#include "windows/window_system.h"
+
+#include <aygshell.h>
+
+namespace pellix::tool {
+namespace {
+
+constexpr CLSID kToolClass = {0x2f6e1c3a, 0x51d0, 0x4b7e, {0x9a, 0x44, 0x1c, 0x0b, 0x6d, 0x83, 0x27, 0x5e}};
+constexpr WPARAM kDismissCommand = 1;
+constexpr WPARAM kHideCommand = 2;
+
+// True once the bubble and every window inside it have painted.
+bool Painted(HWND bubble) {
+  device::windows::WindowSystem& system = device::windows::WindowSystem::Get();
+  if (!system.IsWindow(bubble) || system.HasUpdate(bubble)) return false;
+  for (HWND child = system.Relative(bubble, GW_CHILD); child; child = system.Relative(child, GW_HWNDNEXT)) {
+    if (system.HasUpdate(child)) return false;
+    for (HWND inner = system.Relative(child, GW_CHILD); inner; inner = system.Relative(inner, GW_HWNDNEXT))
+      if (system.HasUpdate(inner)) return false;
+  }
+  return true;
+}
+
+HWND WaitForBubble(std::chrono::milliseconds timeout) {
+  const auto end = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < end) {
+    HWND bubble = device::shell::PlatformBubble();
+    if (bubble && Painted(bubble)) {
+      // The menu bar paints on the same thread; give it one more round.
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      return bubble;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return nullptr;
+}
+
+int Notify(Invocation& inv) {
+  std::u16string title = u"Notification";
+  std::u16string html;
+  bool have_html = false;
+  unsigned long seconds = 10;
+  std::string screenshot;
+  int press = -1;
+  for (size_t i = 0; i < inv.args.size(); ++i) {
+    const std::string& a = inv.args[i];
+    const bool has_value = i + 1 < inv.args.size();
+    if (a == "--title" && has_value) {
+      title = device::Utf8ToUtf16(inv.args[++i]);
+    } else if (a == "--seconds" && has_value) {
+      const std::string& v = inv.args[++i];
+      char* end = nullptr;
+      seconds = std::strtoul(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || seconds == 0 || seconds > 3600) return Fail("bad duration: " + v);
+    } else if (a == "--screenshot" && has_value) {
+      screenshot = inv.args[++i];
+    } else if (a == "--press" && has_value) {
+      const std::string& v = inv.args[++i];
+      if (v == "left") {
+        press = 0;
+      } else if (v == "right") {
+        press = 1;
+      } else {
+        return UsageError("notify");
+      }
+    } else if (!have_html && a.rfind("--", 0) != 0) {
+      html = device::Utf8ToUtf16(a);
+      have_html = true;
+    } else {
+      return UsageError("notify");
+    }
+  }
+  if (!have_html) return UsageError("notify");
+  if (!BootImage(inv)) return 1;
+
+  SHNOTIFICATIONDATA data{};
+  data.cbStruct = SHNOTIFICATIONDATA_CBSTRUCT;
+  data.dwID = 1;
+  data.npPriority = SHNP_INFORM;
+  data.csDuration = static_cast<DWORD>(seconds);
+  data.clsid = kToolClass;
+  data.pszHTML = html.c_str();
+  data.pszTitle = title.c_str();
+  data.rgskn[0] = SOFTKEYNOTIFY{u"Dismiss", SOFTKEYCMD{kDismissCommand, NOTIF_SOFTKEY_FLAGS_DISMISS}};
+  data.rgskn[1] = SOFTKEYNOTIFY{u"Hide", SOFTKEYCMD{kHideCommand, NOTIF_SOFTKEY_FLAGS_HIDE}};
+  if (SHNotificationAdd(&data) != ERROR_SUCCESS) return Fail("the notification was refused");
+
+  HWND bubble = WaitForBubble(std::chrono::seconds(5));
+  if (!bubble) return Fail("the platform bubble did not appear");
+  if (!screenshot.empty()) {
+    const auto saved = device::gdi::SaveScreenshot(screenshot, nullptr);
+    if (!saved) return Fail(saved.error().message);
+  }
+  if (press >= 0) {
+    device::Person::Get().TypeKey(press == 0 ? VK_F1 : VK_F2);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (device::windows::WindowSystem::Get().IsVisible(bubble) && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  for (const device::JournalEntry& e : device::Device::Get().journal().Entries()) {
+    if (e.kind == device::journal_kind::kNotification) std::printf("%s\n", e.text.c_str());
+  }
+  return 0;
+}
+
+}  // namespace
+
+PELLIX_COMMAND("notify", "notify HTML [--title TEXT] [--seconds N] [--screenshot OUT.png] [--press left|right]",
+               "show a notification in the shell's bubble; save the screen, press a soft key", Notify);
+
+}  // namespace pellix::tool
