@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   page.SetShrink(answers & 8);
   page.AddText(text);
   page.AddStyle(u"p { margin: 1px }");
-  page.Finish(width);
+  // As the view does: parse, answer the pictures, then lay out.
+  page.Parse(width);
   for (size_t i = 0; i < page.picture_count() && i < 8; ++i) {
     if (answers & (1u << i)) {
       page.SetPicture(i, Picture{static_cast<int>(i) * 3, 4, [](Surface& target, const Rect& box, const Rect& clip) {
@@ -41,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   page.Draw(screen, screen.bounds(), 0, page.height() / 2);
   page.Draw(screen, Rect{-5, -5, 500, 20}, -3, -7);
   page.LinkAt(width / 2, 3);
+  // A zoom change rebuilds the finished document with the answers it has.
+  page.SetZoom((answers >> 4) & 7);
+  page.Draw(screen, screen.bounds(), 0, 0);
   page.SelectAll();
   page.SelectedText();
   return 0;

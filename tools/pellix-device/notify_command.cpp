@@ -11,6 +11,7 @@
 #include "gdi/screenshot.h"
 #include "kernel/device.h"
 #include "kernel/device_image.h"
+#include "person/journal.h"
 #include "person/person.h"
 #include "shell/platform_bubble.h"
 #include "windows/window_system.h"
@@ -94,6 +95,7 @@ int Notify(Invocation& inv) {
   data.npPriority = SHNP_INFORM;
   data.csDuration = static_cast<DWORD>(seconds);
   data.clsid = kToolClass;
+  data.hicon = LoadIconW(nullptr, IDI_APPLICATION);
   data.pszHTML = html.c_str();
   data.pszTitle = title.c_str();
   data.rgskn[0] = SOFTKEYNOTIFY{u"Dismiss", SOFTKEYCMD{kDismissCommand, NOTIF_SOFTKEY_FLAGS_DISMISS}};
@@ -106,13 +108,18 @@ int Notify(Invocation& inv) {
     const auto saved = device::gdi::SaveScreenshot(screenshot, nullptr);
     if (!saved) return Fail(saved.error().message);
   }
+  device::Journal& journal = device::Device::Get().journal();
   if (press >= 0) {
+    const uint64_t from = journal.size();
     device::Person::Get().TypeKey(press == 0 ? VK_F1 : VK_F2);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (device::windows::WindowSystem::Get().IsVisible(bubble) && std::chrono::steady_clock::now() < end)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // Either soft key ends the display here: the notification goes to the title bar.
+    journal.WaitFor(
+        [](const device::JournalEntry& e) {
+          return e.kind == device::journal_kind::kNotification && e.text.rfind("listed", 0) == 0;
+        },
+        std::chrono::seconds(2), from);
   }
-  for (const device::JournalEntry& e : device::Device::Get().journal().Entries()) {
+  for (const device::JournalEntry& e : journal.Entries()) {
     if (e.kind == device::journal_kind::kNotification) std::printf("%s\n", e.text.c_str());
   }
   return 0;
