@@ -275,5 +275,31 @@ TEST(HtmlPageTest, FontsOutliveDocumentsOfTheSamePage) {
   page.Draw(screen, screen.bounds(), 0, 0);
 }
 
+TEST(HtmlPageTest, TableAttributesGiveSpacingAndBorders) {
+  struct Case {
+    const char16_t* attributes;
+    gdi::Pixel corner;  // the page's top-left pixel
+  };
+  const gdi::Pixel white = 0xFFFFFF, red = 0xFF0000;
+  const Case cases[] = {
+      {u"border=\"0\" cellspacing=\"0\" cellpadding=\"0\"", red},  // the cell starts at the corner
+      {u"border=\"0\" cellpadding=\"0\"", white},                  // default spacing around it
+      {u"border=\"1\" cellspacing=\"0\" cellpadding=\"0\"", 0},    // a border, neither white nor red
+  };
+  for (const Case& c : cases) {
+    HtmlPage page;
+    Loaded(page, u"<body style=\"margin:0\"><table " + std::u16string(c.attributes) +
+                     u"><tr><td style=\"background:red\">cell</td></tr></table></body>");
+    gdi::Surface screen(40, 40, 0x123456);
+    page.Draw(screen, screen.bounds(), 0, 0);
+    if (c.corner == 0) {
+      EXPECT_NE(screen.At(0, 0), white);
+      EXPECT_NE(screen.At(0, 0), red);
+    } else {
+      EXPECT_EQ(screen.At(0, 0), c.corner) << std::string(c.attributes, c.attributes + 12);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pellix::device::htmlview
