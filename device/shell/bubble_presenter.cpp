@@ -13,6 +13,7 @@
 #include "shell/menu_bar.h"
 #include "shell/notification_manager.h"
 #include "shell/platform_bubble.h"
+#include "shell/title_bar.h"
 
 #include <aygshell.h>
 #include <htmlctrl.h>
@@ -38,37 +39,6 @@ struct BubbleState {
 std::mutex g_bubble_mutex;
 std::map<HWND, std::shared_ptr<BubbleState>> g_bubbles;
 HWND g_current = nullptr;
-
-// Draws `icon` scaled to a `size`-pixel square at (x, y) of the context, blended by its alpha.
-void DrawIconInto(HDC dc, HICON icon, int x, int y, int size) {
-  std::shared_ptr<const IconImage> image = Device::Get().Component<IconTable>().Find(icon);
-  if (!image || image->width <= 0 || image->height <= 0 ||
-      image->pixels.size() < static_cast<size_t>(image->width) * static_cast<size_t>(image->height))
-    return;
-  gdi::GdiTable& table = gdi::Gdi();
-  std::lock_guard lock(table.mutex());
-  gdi::DeviceContext* context = table.FindDC(dc);
-  if (!context) return;
-  std::optional<gdi::DrawTarget> target = context->BeginDraw();
-  if (!target) return;
-  for (int row = 0; row < size; ++row) {
-    const int ty = target->origin_y + y + row;
-    const int sy = row * image->height / size;
-    for (int col = 0; col < size; ++col) {
-      const int tx = target->origin_x + x + col;
-      if (!target->clip.Contains(tx, ty) || !target->surface->bounds().Contains(tx, ty)) continue;
-      const uint32_t argb = image->pixels[static_cast<size_t>(sy) * image->width + col * image->width / size];
-      const uint32_t a = argb >> 24;
-      if (a == 0) continue;
-      const gdi::Pixel under = target->surface->At(tx, ty);
-      auto mix = [a](uint32_t over, uint32_t back) { return (over * a + back * (255 - a) + 127) / 255; };
-      const gdi::Pixel out = (mix((argb >> 16) & 0xFF, (under >> 16) & 0xFF) << 16) |
-                             (mix((argb >> 8) & 0xFF, (under >> 8) & 0xFF) << 8) | mix(argb & 0xFF, under & 0xFF);
-      target->surface->Set(tx, ty, out);
-    }
-  }
-  context->EndDraw(*target);
-}
 
 std::shared_ptr<BubbleState> StateOf(HWND hwnd) {
   std::lock_guard lock(g_bubble_mutex);
@@ -213,7 +183,7 @@ HMENU MenuFor(const Notification& n) {
 
 class WindowPresenter : public NotificationPresenter {
  public:
-  explicit WindowPresenter(NotificationManager& manager) : manager_(manager) {}
+  explicit WindowPresenter(NotificationManager& manager) : manager_(manager), title_bar_(manager) {}
 
   void Show(const Notification& n) override {
     if (n.sink && IsWindow(n.sink)) {
@@ -269,6 +239,7 @@ class WindowPresenter : public NotificationPresenter {
   }
 
   void Pump() override {
+    title_bar_.Refresh();
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
@@ -278,6 +249,7 @@ class WindowPresenter : public NotificationPresenter {
 
  private:
   NotificationManager& manager_;
+  TitleBarIcons title_bar_;
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "kernel/device.h"
 #include "kernel/device_image.h"
 #include "shell/platform_bubble.h"
+#include "windows/window_system.h"
 
 namespace pellix::device::shell {
 
@@ -35,6 +36,19 @@ NotificationManager::~NotificationManager() {
     stop_ = true;
   }
   wake_.notify_all();
+  // The manager's thread may be waiting for this thread to answer a message it sent to one of
+  // this thread's windows (a sink asked to show); answer such messages until it has ended.
+  std::unique_lock lock(mutex_);
+  while (!finished_) {
+    lock.unlock();
+    if (windows::WindowSystem* system = windows::WindowSystem::Existing()) {
+      MSG msg;
+      system->Retrieve(&msg, windows::MessageFilter{}, false, false);
+    }
+    lock.lock();
+    wake_.wait_for(lock, std::chrono::milliseconds(2), [this] { return finished_; });
+  }
+  lock.unlock();
   thread_.join();
 }
 
@@ -189,6 +203,13 @@ void NotificationManager::Post(std::function<void()> task) {
 
 void NotificationManager::Run() {
   std::unique_lock lock(mutex_);
+  RunLoop(lock);
+  finished_ = true;
+  lock.unlock();
+  wake_.notify_all();
+}
+
+void NotificationManager::RunLoop(std::unique_lock<std::mutex>& lock) {
   while (!stop_) {
     if (!tasks_.empty()) {
       std::function<void()> task = std::move(tasks_.front());

@@ -109,6 +109,7 @@ class NotificationManager {
 
   Notification* FindLocked(const NotificationKey& key);
   void Run();
+  void RunLoop(std::unique_lock<std::mutex>& lock);  // REQUIRES: lock holds mutex_
   void Copy(const SHNOTIFICATIONDATA& data, DWORD mask, Notification& n);
 
   Device& device_;
@@ -123,6 +124,7 @@ class NotificationManager {
   std::deque<std::function<void()>> tasks_;
   uint64_t next_sequence_ = 1;
   bool stop_ = false;
+  bool finished_ = false;  // the thread has left its loop
   std::thread thread_;
 };
 

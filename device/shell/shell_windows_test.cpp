@@ -11,6 +11,7 @@
 #include "person/person.h"
 #include "shell/menu_bar.h"
 #include "shell/platform_bubble.h"
+#include "shell/title_bar.h"
 #include "shell/notification_manager.h"
 #include "testing/temp_image.h"
 
@@ -162,11 +163,11 @@ TEST_F(ShellWindowsTest, SinkIsAskedToShowEachNotificationInTurn) {
   ASSERT_EQ(SHNotificationAdd(&second), ERROR_SUCCESS);
   // The show requests arrive while this thread pumps, not during SHNotificationAdd.
   EXPECT_TRUE(g_notifications.empty());
-  Pump(60);
+  ASSERT_TRUE(PumpUntil([] { return !g_notifications.empty(); }));
   ASSERT_EQ(g_notifications.size(), 1u);
   EXPECT_EQ(g_notifications[0], (std::pair<DWORD, UINT>{40, SHNN_SHOW}));
-  // One device second is 100 real milliseconds.
-  Pump(200);
+  // One device second is 100 real milliseconds: the second waits for the first's time.
+  ASSERT_TRUE(PumpUntil([] { return g_notifications.size() >= 2; }));
   ASSERT_EQ(g_notifications.size(), 2u);
   EXPECT_EQ(g_notifications[1], (std::pair<DWORD, UINT>{41, SHNN_SHOW}));
   EXPECT_EQ(SHNotificationRemove(&kBubbleClass, 40), ERROR_SUCCESS);
@@ -327,11 +328,19 @@ TEST_F(ShellWindowsTest, PlatformBubbleShowsWhatTheSinkLeavesToIt) {
   auto& manager = device().Component<pellix::device::shell::NotificationManager>();
   ASSERT_TRUE(PumpUntil([&] { return manager.TitleBar().size() == 1; }));
   EXPECT_FALSE(IsWindowVisible(bubble));
-  // From the title bar the person shows it again: a new SHNN_SHOW.
-  ASSERT_TRUE(manager.Redisplay({kBubbleClass, 42}));
+  // From its icon in the title bar the person shows it again: a new SHNN_SHOW.
+  ASSERT_TRUE(PumpUntil([] { return pellix::device::shell::TitleBarStrip() != nullptr; }));
+  HWND strip = pellix::device::shell::TitleBarStrip();
+  ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(strip) != FALSE; }));
+  RECT icons{};
+  GetWindowRect(strip, &icons);
+  EXPECT_EQ(icons.top, 0);
+  ASSERT_TRUE(pellix::device::Person::Get().Tap(POINT{icons.left + 5, icons.top + 5}).ok());
   ASSERT_TRUE(PumpUntil([] { return g_notifications.size() == 3; }));
   EXPECT_EQ(g_notifications[2], (std::pair<DWORD, UINT>{42, SHNN_SHOW}));
   EXPECT_EQ(SHNotificationRemove(&kBubbleClass, 42), ERROR_SUCCESS);
+  // Nothing listed any more: the strip goes.
+  ASSERT_TRUE(PumpUntil([] { return pellix::device::shell::TitleBarStrip() == nullptr; }));
   DestroyMenu(menu);
 }
 
