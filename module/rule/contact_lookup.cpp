@@ -32,7 +32,7 @@ void ReleaseAndClear(T*& p) {
 class ContactStoreSession {
  public:
   ContactStoreSession() {
-    CoInitializeEx(nullptr, 0);
+    comInitialized_ = SUCCEEDED(CoInitializeEx(nullptr, 0));
     if (SUCCEEDED(CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp,
                                    reinterpret_cast<void**>(&app_))) &&
         app_) {
@@ -44,7 +44,7 @@ class ContactStoreSession {
       app_->Logoff();
       app_->Release();
     }
-    CoUninitialize();
+    if (comInitialized_) CoUninitialize();
   }
   ContactStoreSession(const ContactStoreSession&) = delete;
   ContactStoreSession& operator=(const ContactStoreSession&) = delete;
@@ -53,6 +53,7 @@ class ContactStoreSession {
 
  private:
   IPOutlookApp* app_ = nullptr;
+  bool comInitialized_ = false;
 };
 
 // The store's find-by-number export, and the library reference that keeps it loaded.
