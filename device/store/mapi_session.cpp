@@ -27,8 +27,6 @@ HRESULT Hand(T* object, LPCIID iid, ULONG object_type, ULONG* type, LPUNKNOWN* o
 
 }  // namespace
 
-namespace {
-
 void AddComputed(std::vector<Property>& all, int64_t key, int64_t folder, int64_t store) {
   const auto entry = MakeEntryId(EntryKind::kMessage, key);
   all.push_back(BinaryProperty(PR_ENTRYID, entry));
@@ -39,8 +37,6 @@ void AddComputed(std::vector<Property>& all, int64_t key, int64_t folder, int64_
   all.push_back(BinaryProperty(PR_STORE_ENTRYID, store_id));
   all.push_back(BinaryProperty(kPrFolderStoreEntryId, store_id));
 }
-
-}  // namespace
 
 Result<std::vector<Property>> MessageProperties(MessageStore& store, int64_t key) {
   auto folder_key = store.FolderOf(key);
@@ -76,7 +72,7 @@ HRESULT OpenStoreEntry(MessageStore& store, int64_t within_store, ULONG cb, LPEN
       return Hand<FolderObject, IMAPIFolder>(new FolderObject(store, ref->key), iid, MAPI_FOLDER, type, out);
     }
     case EntryKind::kMessage: {
-      auto folder_key = store.FolderOf(ref->key);
+      auto folder_key = store.FolderOfListed(ref->key);
       if (!folder_key) return MAPI_E_NOT_FOUND;
       if (within_store) {
         auto folder = store.FindFolder(*folder_key);
