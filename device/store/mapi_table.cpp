@@ -52,7 +52,7 @@ std::vector<std::vector<Property>> FolderRows::Fetch(size_t n, bool advance) {
     last = row.key;
     // Rows passed by the cursor are not needed again; a peek leaves them in place.
     std::vector<Property> props = advance ? std::move(row.props) : row.props;
-    AddComputed(props, row.key, folder->key, folder->store);
+    AddComputed(props, row.key, folder->key, folder->store, ids_);
     out.push_back(std::move(props));
   }
   if (advance) {
