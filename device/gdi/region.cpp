@@ -57,12 +57,28 @@ void NormalizeSpans(std::vector<Span>& spans) {
 
 // The spans of a banded rectangle list in the band that holds row y, starting the search at
 // `cursor` (bands are visited in increasing y, so the cursor only moves forward).
-void SpansAt(const std::vector<Rect>& rects, size_t& cursor, int y, std::vector<Span>& out) {
+void SpansAt(std::span<const Rect> rects, size_t& cursor, int y, std::vector<Span>& out) {
   out.clear();
   while (cursor < rects.size() && rects[cursor].bottom <= y) ++cursor;
   for (size_t i = cursor; i < rects.size() && rects[i].top <= y; ++i) {
     if (rects[i].bottom > y) out.push_back(Span{rects[i].left, rects[i].right});
   }
+}
+
+// Whether non-empty rectangles already form bands: sorted by top; those of one band share
+// top and bottom and run left to right without touching; bands do not overlap. A shape
+// scanned row by row comes so, and then needs no sweep.
+bool AlreadyBanded(const std::vector<Rect>& rects) {
+  for (size_t i = 1; i < rects.size(); ++i) {
+    const Rect& a = rects[i - 1];
+    const Rect& b = rects[i];
+    if (b.top == a.top) {
+      if (b.bottom != a.bottom || b.left <= a.right) return false;
+    } else if (b.top < a.bottom) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -77,6 +93,21 @@ Region Region::FromRects(std::span<const Rect> input) {
   rects.reserve(input.size());
   for (const Rect& r : input)
     if (!r.IsEmpty()) rects.push_back(r);
+  if (AlreadyBanded(rects)) {
+    BandBuilder builder;
+    std::vector<Span> spans;
+    for (size_t i = 0; i < rects.size();) {
+      spans.clear();
+      const size_t first = i;
+      for (; i < rects.size() && rects[i].top == rects[first].top; ++i)
+        spans.push_back(Span{rects[i].left, rects[i].right});
+      builder.Add(rects[first].top, rects[first].bottom, spans);
+    }
+    Region region;
+    region.rects_ = builder.Take();
+    region.UpdateBounds();
+    return region;
+  }
   std::sort(rects.begin(), rects.end(),
             [](const Rect& a, const Rect& b) { return a.top < b.top; });
   std::vector<int> ys;
@@ -163,8 +194,8 @@ Region Region::Combine(const Region& a, const Region& b, Op op) {
   size_t cursor_a = 0, cursor_b = 0;
   for (size_t i = 0; i + 1 < ys.size(); ++i) {
     const int y0 = ys[i], y1 = ys[i + 1];
-    SpansAt(a.rects_, cursor_a, y0, spans_a);
-    SpansAt(b.rects_, cursor_b, y0, spans_b);
+    SpansAt(a.Rects(), cursor_a, y0, spans_a);
+    SpansAt(b.Rects(), cursor_b, y0, spans_b);
     if (spans_a.empty() && spans_b.empty()) continue;
     xs.clear();
     for (const auto* spans : {&spans_a, &spans_b})
