@@ -107,6 +107,9 @@ void StartBubbleThread() {
 DWORD WINAPI BubbleThread(LPVOID) {
   WriteLog(TEXT("Bubble thread started!\r\n"));
   g_bBubbleThreadRunning = TRUE;
+  // Also stored by the starter once CreateThread returns; the thread's own end must already
+  // know it is on the bubble thread.
+  g_dwBubbleThreadId = GetCurrentThreadId();
   BOOL comStarted = FALSE;
   BOOL soundLock = FALSE;
   try {
