@@ -67,6 +67,7 @@ TEST_F(ProcessToolTest, OutcomesThatAreNotHandled) {
   EXPECT_NE(off.out.find("PR_MESSAGE_CLASS_W = IPM.SMStext\n"), std::string::npos);
 
   // A message that is not there: not handled, and the exit status says so.
+  ASSERT_EQ(Tool("reg set 'HKCU\\Software\\Halvane Quorrin Softwares\\Pellix' Enabled dword 1").status, 0);
   std::string gone = id;
   gone[gone.size() - 1] = gone.back() == 'F' ? 'E' : 'F';
   ToolRun missing = Tool("process " + gone);
