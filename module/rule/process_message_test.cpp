@@ -68,6 +68,7 @@ class ProcessMessageTest : public pellix::testing::DeviceTest {
     module_ = pellix::AttachStaticPellixRule();
     g_requests.clear();
     Set(TEXT("DebugLogging"), 1);
+    GetSettings();  // as the module's attach does, so the first log line is written
     RegisterOwnType();
     ASSERT_EQ(MAPILogonEx(0, nullptr, nullptr, 0, &session_), S_OK);
     ASSERT_EQ(OpenStoreByName(session_, SMS_STORE_NAME, &store_), S_OK);
