@@ -3,6 +3,7 @@
 #include <winerror.h>
 
 #include "kernel/device.h"
+#include "person/person.h"
 
 namespace pellix::device::contacts {
 namespace {
@@ -213,7 +214,9 @@ bool ShowContactCard(const Contact& contact) {
   std::string card = "card \"" + Utf16ToUtf8(contact.DisplayName()) + "\"";
   for (const auto& [field, value] : contact.fields)
     if (IsPhoneField(field)) card += std::string(" ") + FieldName(field) + "=" + Utf16ToUtf8(value);
-  const bool confirmed = answer ? answer(contact) : true;
+  bool confirmed = true;
+  if (answer) confirmed = answer(contact);
+  else if (Device::Current()) confirmed = Person::Get().AnswerCard(contact.DisplayName());
   if (Device* d = Device::Current()) {
     d->journal().Append(journal_kind::kContact, card);
     d->journal().Append(journal_kind::kContact, confirmed ? "card confirmed" : "card cancelled");

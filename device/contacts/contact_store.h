@@ -97,7 +97,7 @@ class ContactStore {
 };
 
 // How the person answers a contact card the device shows: true confirms, false cancels.
-// The scripted person installs its own; by default every card is confirmed.
+// Without one installed, the device's Person answers (see Person::AnswerContactCard).
 using ContactCardAnswer = std::function<bool(const Contact&)>;
 void SetContactCardAnswer(ContactCardAnswer answer);
 // Shows `contact` to the person: journals the card and the answer, returns the answer.

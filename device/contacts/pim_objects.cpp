@@ -20,7 +20,11 @@ HRESULT CreateApplication(IUnknown* outer, REFIID iid, void** out) {
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
   Device* device = Device::Current();
   if (device == nullptr) return E_FAIL;
-  return HandOut(new ApplicationObject(ContactStore::Of(*device)), iid, out);
+  // A store whose database cannot be opened makes no application object, so callers learn it
+  // at creation rather than from every later call.
+  ContactStore& store = ContactStore::Of(*device);
+  if (!store.status()) return E_FAIL;
+  return HandOut(new ApplicationObject(store), iid, out);
 }
 
 PELLIX_BUILTIN_CLASS(CLSID_Application, CreateApplication);

@@ -6,6 +6,7 @@
 
 #include "contacts/contact_store.h"
 #include "contacts/pim_objects.h"
+#include "person/person.h"
 #include "testing/temp_image.h"
 
 namespace pellix::device::contacts {
@@ -162,6 +163,19 @@ TEST_F(PimTest, NewContactIsShownThenSavedOrCancelled) {
                      }));
 }
 
+TEST_F(PimTest, PersonAnswersCardsInTurn) {
+  Person& person = Person::Get();
+  person.AnswerContactCard(false);
+  person.AnswerContactCard(true);
+  EXPECT_EQ(SaveNumber(app_, u"+111"), E_ABORT);
+  EXPECT_EQ(SaveNumber(app_, u"+222"), S_OK);
+  EXPECT_EQ(SaveNumber(app_, u"+333"), S_OK);  // unattended and no answer left: confirmed
+  EXPECT_FALSE(person.OpenContactCard().has_value());
+  EXPECT_EQ(Find(u"+111").first, E_FAIL);
+  EXPECT_EQ(Find(u"+222").second, u"Pellix_+222");
+  EXPECT_EQ(Find(u"+333").second, u"Pellix_+333");
+}
+
 TEST_F(PimTest, FoldersAndItems) {
   AddContact(u"Anna", u"1");
   AddContact(u"Bert", u"2");
@@ -198,6 +212,21 @@ TEST_F(PimTest, FoldersAndItems) {
   // Without a logon nothing opens.
   app_->Logoff();
   EXPECT_EQ(app_->GetDefaultFolder(olFolderContacts, &folder), E_FAIL);
+}
+
+class UnopenedStoreTest : public testing::DeviceTest {};
+
+TEST_F(UnopenedStoreTest, NoApplicationObjectWithoutTheDatabase) {
+  // A folder where the database should be.
+  std::filesystem::remove(device().image().contacts_db());
+  std::filesystem::create_directory(device().image().contacts_db());
+  ASSERT_EQ(CoInitializeEx(nullptr, 0), S_OK);
+  IPOutlookApp* app = reinterpret_cast<IPOutlookApp*>(1);
+  EXPECT_EQ(CoCreateInstance(CLSID_Application, nullptr, CLSCTX_INPROC_SERVER, IID_IPOutlookApp,
+                             reinterpret_cast<void**>(&app)),
+            E_FAIL);
+  EXPECT_EQ(app, nullptr);
+  CoUninitialize();
 }
 
 }  // namespace

@@ -5,22 +5,20 @@
 
 namespace pellix::device::gdi {
 
-std::unique_ptr<DeviceContext> DeviceContext::Memory(std::shared_ptr<Bitmap> default_bitmap) {
-  std::unique_ptr<DeviceContext> dc(new DeviceContext(Kind::kMemory));
-  dc->bitmap = std::move(default_bitmap);
+DeviceContext DeviceContext::Memory(std::shared_ptr<Bitmap> default_bitmap) {
+  DeviceContext dc(Kind::kMemory);
+  dc.bitmap = std::move(default_bitmap);
   return dc;
 }
 
-std::unique_ptr<DeviceContext> DeviceContext::Window(HWND hwnd, bool whole_window) {
-  std::unique_ptr<DeviceContext> dc(new DeviceContext(Kind::kWindow));
-  dc->window_ = hwnd;
-  dc->whole_window_ = whole_window;
+DeviceContext DeviceContext::Window(HWND hwnd, bool whole_window) {
+  DeviceContext dc(Kind::kWindow);
+  dc.window_ = hwnd;
+  dc.whole_window_ = whole_window;
   return dc;
 }
 
-std::unique_ptr<DeviceContext> DeviceContext::Screen() {
-  return std::unique_ptr<DeviceContext>(new DeviceContext(Kind::kScreen));
-}
+DeviceContext DeviceContext::Screen() { return DeviceContext(Kind::kScreen); }
 
 Rect DeviceContext::Extent() {
   switch (kind_) {

@@ -38,9 +38,13 @@ class DeviceContext {
  public:
   enum class Kind { kMemory, kWindow, kScreen };
 
-  static std::unique_ptr<DeviceContext> Memory(std::shared_ptr<Bitmap> default_bitmap);
-  static std::unique_ptr<DeviceContext> Window(HWND hwnd, bool whole_window);
-  static std::unique_ptr<DeviceContext> Screen();
+  // Contexts are values; the GDI table keeps them in slots it reuses, so that making one
+  // allocates nothing once a context has been made and deleted before.
+  static DeviceContext Memory(std::shared_ptr<Bitmap> default_bitmap);
+  static DeviceContext Window(HWND hwnd, bool whole_window);
+  static DeviceContext Screen();
+  DeviceContext(DeviceContext&&) = default;
+  DeviceContext& operator=(DeviceContext&&) = default;
 
   Kind kind() const { return kind_; }
   HWND window() const { return window_; }

@@ -85,7 +85,7 @@ int WithDibSource(const void* bits, const BITMAPINFO* info, UINT usage, Draw dra
   if (!bitmap) return 0;
   std::memcpy(bitmap.value()->bits(), bits, bitmap.value()->bits_size());
   auto dc = DeviceContext::Memory(bitmap.value());
-  return draw(*dc, d);
+  return draw(dc, d);
 }
 
 }  // namespace

@@ -61,9 +61,9 @@ HDC BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
   const Rect client{0, 0, info->client.Width(), info->client.Height()};
   Region area = update.region.Intersect(client);
   auto dc = DeviceContext::Window(hWnd, false);
-  dc->paint_region = area;
+  dc.paint_region = area;
   const std::optional<Pixel> brush = BrushColor(info->background);
-  if (update.erase && brush) FillArea(*dc, area.Bounds(), *brush);
+  if (update.erase && brush) FillArea(dc, area.Bounds(), *brush);
   std::memset(lpPaint, 0, sizeof(*lpPaint));
   lpPaint->fErase = update.erase && !brush;
   lpPaint->rcPaint = ToRECT(area.Bounds());

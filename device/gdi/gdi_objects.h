@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include <windows.h>
 
@@ -82,7 +83,10 @@ class GdiTable {
     return std::static_pointer_cast<T>(object);
   }
 
-  HDC AddDC(std::unique_ptr<DeviceContext> dc);
+  // Device contexts live in slots that are reused: a deleted context's slot keeps its storage
+  // for the next one, and its handle carries the slot's generation, so a stale handle is
+  // refused rather than reaching the context that reuses the slot.
+  HDC AddDC(DeviceContext dc);
   DeviceContext* FindDC(HDC hdc) const;
   bool RemoveDC(HDC hdc);
 
@@ -95,7 +99,14 @@ class GdiTable {
   mutable std::recursive_mutex mutex_;
   std::unordered_map<uintptr_t, std::shared_ptr<GdiObject>> objects_;
   std::unordered_map<const GdiObject*, uintptr_t> handles_;
-  std::unordered_map<uintptr_t, std::unique_ptr<DeviceContext>> dcs_;
+  struct DcSlot {
+    std::unique_ptr<DeviceContext> dc;  // kept while free, for the next context
+    uint32_t generation = 0;
+    bool in_use = false;
+  };
+  DcSlot* SlotOf(HDC hdc) const;
+  std::vector<DcSlot> dc_slots_;
+  std::vector<uint32_t> free_dc_slots_;
   uintptr_t next_ = 0x1000;
   HGDIOBJ stock_[16] = {};
   Font system_font_;

@@ -117,23 +117,57 @@ HGDIOBJ GdiTable::Stock(int index) const {
   return index >= 0 && index < 16 ? stock_[index] : nullptr;
 }
 
-HDC GdiTable::AddDC(std::unique_ptr<DeviceContext> dc) {
+// Context handles live above the object handles: kDcHandleBase + 4 * (generation * kMaxDcs +
+// slot). Generations wrap after kDcGenerations reuses of one slot.
+constexpr uintptr_t kDcHandleBase = 0x40000000;
+constexpr uint32_t kMaxDcs = 4096;
+constexpr uint32_t kDcGenerations = 4096;
+
+HDC GdiTable::AddDC(DeviceContext dc) {
   std::lock_guard lock(mutex_);
-  const uintptr_t handle = next_;
-  next_ += 4;
-  dcs_[handle] = std::move(dc);
-  return reinterpret_cast<HDC>(handle);
+  uint32_t index;
+  if (!free_dc_slots_.empty()) {
+    index = free_dc_slots_.back();
+    free_dc_slots_.pop_back();
+    *dc_slots_[index].dc = std::move(dc);
+  } else {
+    if (dc_slots_.size() >= kMaxDcs) return nullptr;
+    index = static_cast<uint32_t>(dc_slots_.size());
+    dc_slots_.push_back(DcSlot{std::make_unique<DeviceContext>(std::move(dc))});
+    // Room for every slot to be freed, so that deleting a context never allocates.
+    free_dc_slots_.reserve(dc_slots_.capacity());
+  }
+  DcSlot& slot = dc_slots_[index];
+  slot.in_use = true;
+  return reinterpret_cast<HDC>(kDcHandleBase + 4 * (uintptr_t{slot.generation} * kMaxDcs + index));
+}
+
+GdiTable::DcSlot* GdiTable::SlotOf(HDC hdc) const {
+  const uintptr_t value = reinterpret_cast<uintptr_t>(hdc);
+  if (value < kDcHandleBase || (value - kDcHandleBase) % 4 != 0) return nullptr;
+  const uintptr_t n = (value - kDcHandleBase) / 4;
+  const uintptr_t index = n % kMaxDcs, generation = n / kMaxDcs;
+  if (index >= dc_slots_.size()) return nullptr;
+  auto& slot = const_cast<DcSlot&>(dc_slots_[index]);
+  return slot.in_use && slot.generation == generation ? &slot : nullptr;
 }
 
 DeviceContext* GdiTable::FindDC(HDC hdc) const {
   std::lock_guard lock(mutex_);
-  auto it = dcs_.find(reinterpret_cast<uintptr_t>(hdc));
-  return it == dcs_.end() ? nullptr : it->second.get();
+  DcSlot* slot = SlotOf(hdc);
+  return slot ? slot->dc.get() : nullptr;
 }
 
 bool GdiTable::RemoveDC(HDC hdc) {
   std::lock_guard lock(mutex_);
-  return dcs_.erase(reinterpret_cast<uintptr_t>(hdc)) > 0;
+  DcSlot* slot = SlotOf(hdc);
+  if (!slot) return false;
+  // Drop what the context holds now (a deleted bitmap selected into it goes with it).
+  *slot->dc = DeviceContext::Screen();
+  slot->in_use = false;
+  slot->generation = (slot->generation + 1) % kDcGenerations;
+  free_dc_slots_.push_back(static_cast<uint32_t>(slot - dc_slots_.data()));
+  return true;
 }
 
 GdiTable& Gdi() { return Device::Get().Component<GdiTable>(); }

@@ -57,7 +57,7 @@ void NormalizeSpans(std::vector<Span>& spans) {
 
 // The spans of a banded rectangle list in the band that holds row y, starting the search at
 // `cursor` (bands are visited in increasing y, so the cursor only moves forward).
-void SpansAt(const std::vector<Rect>& rects, size_t& cursor, int y, std::vector<Span>& out) {
+void SpansAt(std::span<const Rect> rects, size_t& cursor, int y, std::vector<Span>& out) {
   out.clear();
   while (cursor < rects.size() && rects[cursor].bottom <= y) ++cursor;
   for (size_t i = cursor; i < rects.size() && rects[i].top <= y; ++i) {
@@ -163,8 +163,8 @@ Region Region::Combine(const Region& a, const Region& b, Op op) {
   size_t cursor_a = 0, cursor_b = 0;
   for (size_t i = 0; i + 1 < ys.size(); ++i) {
     const int y0 = ys[i], y1 = ys[i + 1];
-    SpansAt(a.rects_, cursor_a, y0, spans_a);
-    SpansAt(b.rects_, cursor_b, y0, spans_b);
+    SpansAt(a.Rects(), cursor_a, y0, spans_a);
+    SpansAt(b.Rects(), cursor_b, y0, spans_b);
     if (spans_a.empty() && spans_b.empty()) continue;
     xs.clear();
     for (const auto* spans : {&spans_a, &spans_b})

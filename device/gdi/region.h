@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gdi/rect.h"
+#include "gdi/rect_list.h"
 
 namespace pellix::device::gdi {
 
@@ -28,7 +29,7 @@ class Region {
   bool Contains(int x, int y) const;
   // The smallest rectangle holding every pixel; all zero when empty.
   Rect Bounds() const { return bounds_; }
-  const std::vector<Rect>& Rects() const { return rects_; }
+  std::span<const Rect> Rects() const { return rects_; }
   long long Area() const;
 
   void Offset(int dx, int dy);
@@ -45,7 +46,7 @@ class Region {
   static Region Combine(const Region& a, const Region& b, Op op);
   void UpdateBounds();
 
-  std::vector<Rect> rects_;
+  RectList rects_;
   Rect bounds_;
 };
 

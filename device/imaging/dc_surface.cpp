@@ -15,7 +15,7 @@ SurfaceResolver& Resolver() {
 }
 
 // The graphics engine's surface behind `hdc`: 32-bit 0x00RRGGBB pixels.
-Status WithGdiSurface(HDC hdc, const std::function<void(PixelSurface&)>& draw) {
+Status WithGdiSurface(HDC hdc, SurfaceDraw draw) {
   gdi::ApiLock api;
   gdi::DeviceContext* dc = api.table().FindDC(hdc);
   if (!dc) return Fail("not a device context");
@@ -48,13 +48,14 @@ void SetSurfaceResolver(SurfaceResolver resolver) {
   Resolver() = std::move(resolver);
 }
 
-Status WithSurface(HDC hdc, const std::function<void(PixelSurface&)>& draw) {
+Status WithSurface(HDC hdc, SurfaceDraw draw) {
+  if (!hdc) return Fail("no device context");
   SurfaceResolver resolver;
   {
     std::lock_guard lock(g_mutex);
-    resolver = Resolver();
+    // Copied only when installed: the graphics engine's path allocates nothing.
+    if (Resolver()) resolver = Resolver();
   }
-  if (!hdc) return Fail("no device context");
   if (resolver) return resolver(hdc, draw);
   if (!Device::Current()) return Fail("no device");
   return WithGdiSurface(hdc, draw);

@@ -253,7 +253,7 @@ struct FakeSurface {
   Pixels pixels;
   HDC hdc = reinterpret_cast<HDC>(0x1234);
   FakeSurface(int w, int h, uint32_t fill) : width(w), height(h), pixels(size_t(w) * h, fill) {
-    SetSurfaceResolver([this](HDC dc, const std::function<void(PixelSurface&)>& draw) -> Status {
+    SetSurfaceResolver([this](HDC dc, SurfaceDraw draw) -> Status {
       if (dc != hdc) return Fail("not a device context");
       PixelSurface surface;
       surface.bits = reinterpret_cast<uint8_t*>(pixels.data());

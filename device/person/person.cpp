@@ -285,4 +285,39 @@ int Person::AnswerBox(const OpenMessageBox& box, int default_answer) {
   return answer.value_or(default_answer);
 }
 
+// ---- Contact cards ------------------------------------------------------------------------
+
+void Person::AnswerContactCard(bool confirm) {
+  std::lock_guard lock(mutex_);
+  card_answers_.push_back(confirm);
+  changed_.notify_all();
+}
+
+std::optional<std::u16string> Person::OpenContactCard() {
+  std::lock_guard lock(mutex_);
+  return open_card_;
+}
+
+bool Person::WaitForContactCard(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return open_card_.has_value(); });
+}
+
+bool Person::AnswerCard(const std::u16string& name) {
+  std::unique_lock lock(mutex_);
+  open_card_ = name;
+  changed_.notify_all();
+  std::optional<bool> answer;
+  auto take = [&] {
+    if (card_answers_.empty()) return false;
+    answer = card_answers_.front();
+    card_answers_.pop_front();
+    return true;
+  };
+  if (!take() && attended_) ModalWait(lock, take);
+  open_card_.reset();
+  changed_.notify_all();
+  return answer.value_or(true);
+}
+
 }  // namespace pellix::device

@@ -78,6 +78,14 @@ class Person {
   std::optional<OpenMessageBox> OpenBox();
   bool WaitForMessageBox(std::chrono::milliseconds timeout);
 
+  // ---- Contact cards ----
+  // Answers the contact card that is shown, or the next one to be shown: true saves the
+  // contact, false discards it. Unattended, a card with no answer waiting is confirmed.
+  void AnswerContactCard(bool confirm);
+  // The name on the card that is shown, when one is.
+  std::optional<std::u16string> OpenContactCard();
+  bool WaitForContactCard(std::chrono::milliseconds timeout);
+
   void set_attended(bool attended, uint64_t patience_ms = 60000);
   bool attended();
 
@@ -86,6 +94,8 @@ class Person {
   std::optional<UINT> ChooseFromMenu(const windows::OpenMenuSnapshot& menu);
   // A modal message box: returns the button chosen.
   int AnswerBox(const OpenMessageBox& box, int default_answer);
+  // A contact card showing `name`: true when the person confirms it.
+  bool AnswerCard(const std::u16string& name);
 
  private:
   std::optional<UINT> Resolve(const windows::OpenMenuSnapshot& menu, const MenuAnswer& answer);
@@ -102,6 +112,8 @@ class Person {
   std::optional<windows::OpenMenuSnapshot> open_menu_;
   std::deque<int> box_answers_;
   std::optional<OpenMessageBox> open_box_;
+  std::deque<bool> card_answers_;
+  std::optional<std::u16string> open_card_;
 };
 
 // Helpers for journal lines.

@@ -1,4 +1,7 @@
-// pellix-device contacts: adds, lists and finds contacts in the image's contact store.
+// pellix-device contacts: adds, lists and finds contacts in the image's contact store, and
+// shows what the module's own lookup makes of a number.
+#include <windows.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -8,6 +11,7 @@
 #include "command.h"
 #include "contacts/contact_store.h"
 #include "kernel/device.h"
+#include "rule/contact_lookup.h"
 
 namespace pellix::tool {
 namespace {
@@ -96,12 +100,54 @@ int Find(const Invocation& inv) {
   return 0;
 }
 
+// Parses "WxH" with both sides positive.
+bool ParseBox(const std::string& text, LONG* width, LONG* height) {
+  int w = 0, h = 0;
+  char x = 0, rest = 0;
+  if (std::sscanf(text.c_str(), "%d%c%d%c", &w, &x, &h, &rest) != 3 || (x != 'x' && x != 'X')) return false;
+  if (w <= 0 || h <= 0) return false;
+  *width = w;
+  *height = h;
+  return true;
+}
+
+// The module's LookupContact, as message processing calls it: the name, the picture fitted
+// into the box, and the result.
+int Lookup(const Invocation& inv) {
+  const auto& a = inv.args;
+  std::string number;
+  LONG width = 50, height = 50;
+  for (size_t i = 1; i < a.size(); ++i) {
+    if (a[i] == "--box") {
+      if (i + 1 >= a.size() || !ParseBox(a[++i], &width, &height)) return UsageError("contacts");
+    } else if (number.empty()) {
+      number = a[i];
+    } else {
+      return UsageError("contacts");
+    }
+  }
+  if (number.empty()) return UsageError("contacts");
+  if (!BootImage(inv)) return 1;
+  const std::u16string wide = Utf8ToUtf16(number);
+  BSTR name = nullptr;
+  HBITMAP picture = nullptr;
+  const HRESULT hr = LookupContact(wide.c_str(), &name, &picture, &width, &height);
+  std::printf("name = %s\n", name ? Utf16ToUtf8(std::u16string(name, SysStringLen(name))).c_str() : "");
+  if (picture) std::printf("picture = %ldx%ld\n", static_cast<long>(width), static_cast<long>(height));
+  else std::printf("picture = none\n");
+  std::printf("result = 0x%08lX\n", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
+  SysFreeString(name);
+  if (picture) DeleteObject(picture);
+  return hr == S_OK ? 0 : 1;
+}
+
 int Contacts(Invocation& inv) {
   if (inv.args.empty()) return UsageError("contacts");
   const std::string& sub = inv.args[0];
   if (sub == "add") return Add(inv);
   if (sub == "list") return List(inv);
   if (sub == "find") return Find(inv);
+  if (sub == "lookup") return Lookup(inv);
   return UsageError("contacts");
 }
 
@@ -112,5 +158,8 @@ PELLIX_COMMAND("contacts", "contacts add --name NAME --phone NUMBER... [--pictur
 PELLIX_COMMAND("contacts", "contacts list", "list the contacts (oid, name, numbers, picture)", Contacts);
 PELLIX_COMMAND("contacts", "contacts find NUMBER",
                "find the contact with a telephone number (oid, name, field)", Contacts);
+PELLIX_COMMAND("contacts", "contacts lookup NUMBER [--box WxH]",
+               "the module's contact lookup: name, picture fitted into the box (default 50x50), result",
+               Contacts);
 
 }  // namespace pellix::tool

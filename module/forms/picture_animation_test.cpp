@@ -1,0 +1,128 @@
+// An animation step of an already loaded picture (next frame, decode, redraw) makes no heap
+// allocation, for every smiley of the default skin, and still draws the new frame.
+//
+// Allocations are counted by a replaced global operator new that counts only on a thread that
+// asked for it, so the device's own threads do not disturb the count.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "forms/picture.h"
+#include "render/smiley_table.h"
+#include "testing/temp_image.h"
+
+namespace {
+thread_local bool t_counting = false;
+thread_local long t_allocations = 0;
+}  // namespace
+
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(size_t size) {
+  if (t_counting) ++t_allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete[](void* p, size_t) noexcept { std::free(p); }
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Heap allocations `f` makes on this thread.
+template <typename F>
+long AllocationsIn(F&& f) {
+  t_allocations = 0;
+  t_counting = true;
+  f();
+  t_counting = false;
+  return t_allocations;
+}
+
+void Step(PICTURE* p) {
+  p->frame = (p->frame + 1) % p->frameCount;
+  DecodePictureFrame(p);
+  RedrawPicture(p);
+}
+
+std::vector<uint8_t> BitmapBytes(HBITMAP bitmap) {
+  DIBSECTION dib = {};
+  if (GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || !dib.dsBm.bmBits) return {};
+  const auto* bits = static_cast<const uint8_t*>(dib.dsBm.bmBits);
+  return std::vector<uint8_t>(bits, bits + size_t(dib.dsBm.bmWidthBytes) * dib.dsBm.bmHeight);
+}
+
+class PictureAnimationTest : public pellix::testing::DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() / "skins" / "default";
+    const fs::path skins = HostPath(u"\\Skins");
+    fs::create_directories(skins);
+    fs::copy(source, skins / "default", fs::copy_options::recursive);
+    g_Settings.InstallDir.Set(u"\\");
+    g_Settings.SkinName.Set(u"default");
+    LoadSmileyTable();
+    for (LONG i = 0; i < g_SmileyCount; ++i) {
+      const std::string s = std::to_string(i);
+      const std::u16string name(s.begin(), s.end());
+      if (PICTURE* p = GetSmileyImage(name.c_str())) pictures_.push_back(p);
+    }
+  }
+  void TearDown() override {
+    FreeSmileyTable();
+    DeviceTest::TearDown();
+  }
+
+  std::vector<PICTURE*> pictures_;
+};
+
+TEST_F(PictureAnimationTest, StepOfLoadedPicturesAllocatesNothing) {
+  ASSERT_EQ(AllocationsIn([] {  // the counter counts
+              int* volatile p = new int(1);
+              delete p;
+            }),
+            1);
+  ASSERT_EQ(static_cast<LONG>(pictures_.size()), g_SmileyCount);
+  ASSERT_GT(pictures_.size(), 0u);
+
+  // The first step may set up what later ones reuse (the graphics engine's context slot).
+  for (PICTURE* p : pictures_) Step(p);
+  size_t animated = 0;
+  for (PICTURE* p : pictures_) {
+    if (p->frameCount > 1) ++animated;
+    for (UINT i = 0; i < p->frameCount + 1; ++i)
+      EXPECT_EQ(AllocationsIn([p] { Step(p); }), 0) << "picture with " << p->frameCount << " frames, frame " << p->frame;
+  }
+  EXPECT_GT(animated, 0u);
+}
+
+TEST_F(PictureAnimationTest, StepDrawsTheNextFrame) {
+  // Some frame of an animated smiley differs from the one before it, and after a full cycle
+  // the bitmap is back to where it started.
+  PICTURE* animated = nullptr;
+  for (PICTURE* p : pictures_)
+    if (p->frameCount > 1) animated = p;
+  ASSERT_NE(animated, nullptr);
+  const std::vector<uint8_t> first = BitmapBytes(animated->hBitmap);
+  ASSERT_FALSE(first.empty());
+  bool changed = false;
+  for (UINT i = 0; i < animated->frameCount; ++i) {
+    Step(animated);
+    if (i + 1 < animated->frameCount && BitmapBytes(animated->hBitmap) != first) changed = true;
+  }
+  EXPECT_EQ(animated->frame, 0u);
+  EXPECT_TRUE(changed);
+  EXPECT_EQ(BitmapBytes(animated->hBitmap), first);
+}
+
+}  // namespace
