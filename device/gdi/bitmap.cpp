@@ -67,8 +67,7 @@ Result<std::shared_ptr<Bitmap>> Bitmap::CreateMonochrome(int width, int height,
       std::memcpy(b->RowBytes(y), src + static_cast<size_t>(y) * in_stride,
                   static_cast<size_t>(in_stride));
   }
-  b->surface_ = Surface(width, height, 0);
-  return b;
+  return b;  // the shadow surface is made on first use
 }
 
 Result<std::shared_ptr<Bitmap>> Bitmap::CreateDib(const DibDescription& d) {
@@ -103,9 +102,8 @@ Result<std::shared_ptr<Bitmap>> Bitmap::CreateDib(const DibDescription& d) {
                              : Surface::Wrap(base + (d.height - 1) * stride, d.width,
                                              d.height, -stride);
     b->wraps_ = true;
-  } else {
-    b->surface_ = Surface(d.width, d.height, 0);
   }
+  // Other depths get their shadow surface on first use: many are only written directly.
   return b;
 }
 
@@ -129,6 +127,7 @@ const Surface& Bitmap::Read() {
 }
 
 void Bitmap::Decode() {
+  if (surface_.width() == 0) surface_ = Surface(width_, height_, 0);
   for (int y = 0; y < height_; ++y) {
     const uint8_t* src = RowBytes(y);
     Pixel* dst = surface_.Row(y);
@@ -247,6 +246,34 @@ int Bitmap::NearestIndex(Pixel p) const {
     }
   }
   return best;
+}
+
+bool Bitmap::TakesMonoDirectly() const {
+  return bits_per_pixel_ == 1 && !wraps_ && palette_.size() == 2 && palette_[0] != palette_[1];
+}
+
+void Bitmap::StoreMono(const Surface& src, int dx, int dy, const Rect& area, Pixel match) {
+  const int left = area.left, right = area.right;
+  for (int y = area.top; y < area.bottom; ++y) {
+    uint8_t* out = RowBytes(y);
+    // in[x - left] is the source pixel for column x.
+    const Pixel* in = src.Row(y + dy) + (left + dx);
+    auto set = [&](int x) {
+      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
+      out[x >> 3] = in[x - left] == match ? static_cast<uint8_t>(out[x >> 3] | bit)
+                                          : static_cast<uint8_t>(out[x >> 3] & ~bit);
+    };
+    int x = left;
+    for (; x < right && (x & 7) != 0; ++x) set(x);
+    // Whole bytes: eight comparisons folded into one store.
+    for (; x + 8 <= right; x += 8) {
+      const Pixel* p = in + (x - left);
+      unsigned byte = 0;
+      for (int k = 0; k < 8; ++k) byte |= static_cast<unsigned>(p[k] == match) << (7 - k);
+      out[x >> 3] = static_cast<uint8_t>(byte);
+    }
+    for (; x < right; ++x) set(x);
+  }
 }
 
 Pixel Bitmap::NearestPaletteColor(Pixel p) const {

@@ -52,6 +52,8 @@ class Bitmap : public GdiObject {
   bool is_monochrome() const { return bits_per_pixel_ == 1; }
   int bits_per_pixel() const { return bits_per_pixel_; }
   bool top_down() const { return top_down_; }
+  // The pixels live in a 32-bit surface itself (no shadow to decode into).
+  bool is_wrapped() const { return wraps_; }
   int stride_bytes() const { return stride_bytes_; }
   // The DIB section's memory (null for device bitmaps).
   void* bits() { return is_dib_ ? static_cast<void*>(memory_.data()) : nullptr; }
@@ -67,6 +69,14 @@ class Bitmap : public GdiObject {
 
   // The palette entry nearest to a colour (for 1-bit targets of colour conversion).
   Pixel NearestPaletteColor(Pixel p) const;
+
+  // Colour-to-monochrome copies straight into the packed bits, skipping the shadow surface.
+  // Possible for 1-bit bitmaps whose two colours differ (so that a pixel's index is its bit).
+  bool TakesMonoDirectly() const;
+  // REQUIRES: TakesMonoDirectly(), `area` inside the bitmap and `area` moved by (dx, dy)
+  // inside `src`. Pixel (x, y) of `area` becomes 1 where src's pixel (x + dx, y + dy) is
+  // `match` and 0 elsewhere; pixels outside `area` keep their bits.
+  void StoreMono(const Surface& src, int dx, int dy, const Rect& area, Pixel match);
 
  private:
   Bitmap() : GdiObject(ObjectKind::kBitmap) {}

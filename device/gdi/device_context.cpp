@@ -61,15 +61,19 @@ bool DeviceContext::Restore(int level) {
   return true;
 }
 
-std::optional<DrawTarget> DeviceContext::BeginDraw() {
+std::optional<DrawTarget> DeviceContext::BeginDraw(Access access) {
   DrawTarget target;
   Rect area;
   switch (kind_) {
     case Kind::kMemory:
       if (!bitmap) return std::nullopt;
       target.bitmap = bitmap.get();
-      target.surface = &bitmap->Lock();
-      area = target.surface->bounds();
+      area = Rect{0, 0, bitmap->width(), bitmap->height()};
+      if (access == Access::kDirect && !bitmap->is_wrapped()) {
+        target.direct = true;
+      } else {
+        target.surface = &bitmap->Lock();
+      }
       break;
     case Kind::kScreen:
       target.surface = &TheScreen().framebuffer();
@@ -86,7 +90,8 @@ std::optional<DrawTarget> DeviceContext::BeginDraw() {
       break;
     }
   }
-  Region clip(area.Intersect(target.surface->bounds()));
+  const Rect bounds = target.surface ? target.surface->bounds() : area;
+  Region clip(area.Intersect(bounds));
   for (const auto* extra : {&clip_region, &paint_region}) {
     if (!*extra) continue;
     Region r = **extra;
@@ -98,7 +103,7 @@ std::optional<DrawTarget> DeviceContext::BeginDraw() {
 }
 
 void DeviceContext::EndDraw(DrawTarget& target) {
-  if (target.bitmap) target.bitmap->Unlock();
+  if (target.bitmap && !target.direct) target.bitmap->Unlock();
   target.bitmap = nullptr;
 }
 

@@ -32,6 +32,9 @@ struct DrawTarget {
   int origin_y = 0;
   Region clip;
   Bitmap* bitmap = nullptr;  // the selected bitmap, for memory contexts
+  // The bitmap's packed bits were not decoded: `surface` is null and the caller writes
+  // through the bitmap itself (BeginDraw(kDirect)).
+  bool direct = false;
 };
 
 class DeviceContext {
@@ -49,8 +52,11 @@ class DeviceContext {
   Kind kind() const { return kind_; }
   HWND window() const { return window_; }
 
+  enum class Access { kSurface, kDirect };
   // Prepares the target; nullopt when there is nothing to draw on (a window that is gone).
-  std::optional<DrawTarget> BeginDraw();
+  // kDirect skips decoding a memory context's bitmap into its shadow surface when the
+  // bitmap has one; the caller then writes the bitmap's bits itself.
+  std::optional<DrawTarget> BeginDraw(Access access = Access::kSurface);
   void EndDraw(DrawTarget& target);
   // The pixels to read as a blit source, composing the screen first for screen contexts.
   // The offset of the origin is stored in origin_x / origin_y; the clip is the surface.

@@ -28,6 +28,49 @@ bool UsesSource(uint32_t rop) {
   return ((index >> 2) & 0x33) != (index & 0x33);
 }
 
+// A plain colour-to-monochrome copy (SRCCOPY, same size, no mirroring) into a one-bit
+// bitmap, written straight into its bits: the destination is never decoded, and each row is
+// one pass of comparisons with the source's background colour. nullopt when the copy is not
+// of that kind, or the source rectangle leaves the source; the general path then does it.
+std::optional<bool> CopyToMono(DeviceContext& dst, const BlitRequest& req) {
+  if (req.rop != 0x00CC0020 || req.transparent || req.alpha || !req.src) return std::nullopt;
+  if (dst.kind() != DeviceContext::Kind::kMemory || !dst.bitmap ||
+      !dst.bitmap->TakesMonoDirectly())
+    return std::nullopt;
+  if (req.src->kind() == DeviceContext::Kind::kMemory &&
+      (!req.src->bitmap || req.src->bitmap->is_monochrome()))
+    return std::nullopt;
+  const Rect d = req.dst, s = req.src_rect;
+  if (d.Width() <= 0 || d.Height() <= 0 || s.Width() != d.Width() || s.Height() != d.Height())
+    return std::nullopt;
+  auto target = dst.BeginDraw(DeviceContext::Access::kDirect);
+  if (!target) return false;
+  if (!target->direct) {
+    dst.EndDraw(*target);
+    return std::nullopt;
+  }
+  auto source = req.src->BeginRead();
+  if (!source) {
+    dst.EndDraw(*target);
+    return false;
+  }
+  const Rect dd = d.Offset(target->origin_x, target->origin_y);
+  const Rect ss = s.Offset(source->origin_x, source->origin_y);
+  const int dx = ss.left - dd.left, dy = ss.top - dd.top;
+  const Region clip = target->clip.Intersect(dd);
+  const Rect source_bounds = source->surface->bounds();
+  for (const Rect& c : clip.Rects()) {
+    if (c.Offset(dx, dy).Intersect(source_bounds) != c.Offset(dx, dy)) {
+      dst.EndDraw(*target);
+      return std::nullopt;
+    }
+  }
+  for (const Rect& c : clip.Rects())
+    target->bitmap->StoreMono(*source->surface, dx, dy, c, req.src->bk_color);
+  dst.EndDraw(*target);
+  return true;
+}
+
 }  // namespace
 
 bool FillArea(DeviceContext& dc, const Rect& rect, Pixel color) {
@@ -40,6 +83,7 @@ bool FillArea(DeviceContext& dc, const Rect& rect, Pixel color) {
 }
 
 bool Blit(DeviceContext& dst, const BlitRequest& req) {
+  if (auto done = CopyToMono(dst, req)) return *done;
   const bool needs_source = req.alpha || req.transparent || UsesSource(req.rop);
   if (needs_source && !req.src) return false;
   auto target = dst.BeginDraw();

@@ -65,6 +65,22 @@ void SpansAt(std::span<const Rect> rects, size_t& cursor, int y, std::vector<Spa
   }
 }
 
+// Whether non-empty rectangles already form bands: sorted by top; those of one band share
+// top and bottom and run left to right without touching; bands do not overlap. A shape
+// scanned row by row comes so, and then needs no sweep.
+bool AlreadyBanded(const std::vector<Rect>& rects) {
+  for (size_t i = 1; i < rects.size(); ++i) {
+    const Rect& a = rects[i - 1];
+    const Rect& b = rects[i];
+    if (b.top == a.top) {
+      if (b.bottom != a.bottom || b.left <= a.right) return false;
+    } else if (b.top < a.bottom) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 Region::Region(const Rect& rect) {
@@ -77,6 +93,21 @@ Region Region::FromRects(std::span<const Rect> input) {
   rects.reserve(input.size());
   for (const Rect& r : input)
     if (!r.IsEmpty()) rects.push_back(r);
+  if (AlreadyBanded(rects)) {
+    BandBuilder builder;
+    std::vector<Span> spans;
+    for (size_t i = 0; i < rects.size();) {
+      spans.clear();
+      const size_t first = i;
+      for (; i < rects.size() && rects[i].top == rects[first].top; ++i)
+        spans.push_back(Span{rects[i].left, rects[i].right});
+      builder.Add(rects[first].top, rects[first].bottom, spans);
+    }
+    Region region;
+    region.rects_ = builder.Take();
+    region.UpdateBounds();
+    return region;
+  }
   std::sort(rects.begin(), rects.end(),
             [](const Rect& a, const Rect& b) { return a.top < b.top; });
   std::vector<int> ys;

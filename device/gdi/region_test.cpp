@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -144,6 +145,37 @@ TEST(RegionTest, BooleanOperationsMatchAPixelReference) {
           if (expected[y * kGrid + x]) pixels.push_back(Rect{x, y, x + 1, y + 1});
       EXPECT_EQ(result, Region::FromRects(pixels));
     }
+  }
+}
+
+// Runs of a picture scanned row by row, as a window shape is made: already in band order,
+// often the same row many times over. Whatever order they come in, the region is the same.
+TEST(RegionTest, RowRunsGiveTheSameRegionInAnyOrder) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 60; ++round) {
+    std::vector<Rect> runs;
+    std::vector<Rect> row;
+    for (int y = 0; y < kGrid; y += 1 + (round % 3 == 0 ? 0 : static_cast<int>(rng() % 2))) {
+      // Keep the previous row's runs now and then, so that rows repeat.
+      if (rng() % 3 != 0) {
+        row.clear();
+        for (int x = static_cast<int>(rng() % 4); x < kGrid - 1;) {
+          const int w = 1 + static_cast<int>(rng() % 6);
+          row.push_back(Rect{x, 0, std::min(x + w, kGrid), 1});
+          x += w + (round % 5 == 0 ? 0 : 1 + static_cast<int>(rng() % 5));  // touching in some rounds
+        }
+      }
+      for (const Rect& r : row) runs.push_back(Rect{r.left, y, r.right, y + 1});
+    }
+    SCOPED_TRACE(::testing::Message() << "round " << round);
+    const Region in_order = Region::FromRects(runs);
+    ExpectWellFormed(in_order);
+    ExpectMatches(in_order, Paint(runs));
+    std::vector<Rect> shuffled = runs;
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    EXPECT_EQ(in_order, Region::FromRects(shuffled));
+    std::reverse(shuffled.begin(), shuffled.end());
+    EXPECT_EQ(in_order, Region::FromRects(shuffled));
   }
 }
 

@@ -22,6 +22,10 @@ Result<std::vector<Property>> MessageProperties(MessageStore& store, int64_t key
 // The same for a message expected in `folder`; MAPI_E_NOT_FOUND when it is not there.
 Result<std::vector<Property>> MessagePropertiesInFolder(MessageStore& store, int64_t key,
                                                         const FolderRecord& folder);
+// Appends the properties every message has without storing them (identifiers, type): all
+// of them, or those with identifiers in `ids` (ascending).
+void AddComputed(std::vector<Property>& all, int64_t key, int64_t folder, int64_t store,
+                 std::span<const uint32_t> ids = {});
 
 // OpenEntry of a session (`within_store` 0) or of a store (only its own entries).
 HRESULT OpenStoreEntry(MessageStore& store, int64_t within_store, ULONG cb, LPENTRYID id,

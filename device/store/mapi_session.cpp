@@ -1,4 +1,5 @@
 // cemapi: the session and the entry-identifier plumbing shared by session and stores.
+#include <algorithm>
 #include <cstring>
 
 #include "store/entry_id.h"
@@ -27,20 +28,21 @@ HRESULT Hand(T* object, LPCIID iid, ULONG object_type, ULONG* type, LPUNKNOWN* o
 
 }  // namespace
 
-namespace {
-
-void AddComputed(std::vector<Property>& all, int64_t key, int64_t folder, int64_t store) {
+void AddComputed(std::vector<Property>& all, int64_t key, int64_t folder, int64_t store,
+                 std::span<const uint32_t> ids) {
+  auto wanted = [ids](uint32_t tag) {
+    return ids.empty() || std::binary_search(ids.begin(), ids.end(), PROP_ID(tag));
+  };
   const auto entry = MakeEntryId(EntryKind::kMessage, key);
-  all.push_back(BinaryProperty(PR_ENTRYID, entry));
-  all.push_back(BinaryProperty(PR_RECORD_KEY, entry));
-  all.push_back(IntProperty(PR_OBJECT_TYPE, MAPI_MESSAGE));
-  all.push_back(BinaryProperty(PR_PARENT_ENTRYID, MakeEntryId(EntryKind::kFolder, folder)));
+  if (wanted(PR_ENTRYID)) all.push_back(BinaryProperty(PR_ENTRYID, entry));
+  if (wanted(PR_RECORD_KEY)) all.push_back(BinaryProperty(PR_RECORD_KEY, entry));
+  if (wanted(PR_OBJECT_TYPE)) all.push_back(IntProperty(PR_OBJECT_TYPE, MAPI_MESSAGE));
+  if (wanted(PR_PARENT_ENTRYID))
+    all.push_back(BinaryProperty(PR_PARENT_ENTRYID, MakeEntryId(EntryKind::kFolder, folder)));
   const auto store_id = MakeEntryId(EntryKind::kStore, store);
-  all.push_back(BinaryProperty(PR_STORE_ENTRYID, store_id));
-  all.push_back(BinaryProperty(kPrFolderStoreEntryId, store_id));
+  if (wanted(PR_STORE_ENTRYID)) all.push_back(BinaryProperty(PR_STORE_ENTRYID, store_id));
+  if (wanted(kPrFolderStoreEntryId)) all.push_back(BinaryProperty(kPrFolderStoreEntryId, store_id));
 }
-
-}  // namespace
 
 Result<std::vector<Property>> MessageProperties(MessageStore& store, int64_t key) {
   auto folder_key = store.FolderOf(key);
@@ -76,7 +78,7 @@ HRESULT OpenStoreEntry(MessageStore& store, int64_t within_store, ULONG cb, LPEN
       return Hand<FolderObject, IMAPIFolder>(new FolderObject(store, ref->key), iid, MAPI_FOLDER, type, out);
     }
     case EntryKind::kMessage: {
-      auto folder_key = store.FolderOf(ref->key);
+      auto folder_key = store.FolderOfListed(ref->key);
       if (!folder_key) return MAPI_E_NOT_FOUND;
       if (within_store) {
         auto folder = store.FindFolder(*folder_key);

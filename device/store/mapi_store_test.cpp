@@ -9,6 +9,7 @@
 
 #include "store/message_store.h"
 #include "store/sms_delivery.h"
+#include "store/sqlite_db.h"
 #include "testing/temp_image.h"
 
 namespace pellix::device::store {
@@ -483,6 +484,91 @@ TEST_F(MapiStoreTest, ContentsTableSweepChangesEveryMessageOnce) {
   EXPECT_EQ(rows->cRows, 0u);
   FreeProws(rows);
   EXPECT_EQ(MessageStore::Of(device()).CountMessages(1), 25);
+}
+
+// Rows come out as the messages are when the row is returned, even where the table had
+// read them ahead: changes through other objects and deletions. Another process's writes
+// show from the next time the table reads, at the latest after a seek.
+TEST_F(MapiStoreTest, ContentsTableRowsShowLaterChanges) {
+  std::vector<int64_t> keys;
+  for (int i = 0; i < 8; ++i) keys.push_back(Deliver(u"m" + std::u16string(1, static_cast<char16_t>(u'0' + i))));
+  Ref<IMAPIFolder> inbox;
+  ASSERT_EQ(Open(session_.p, ReceiveFolderId(), inbox), S_OK);
+  Ref<IMAPITable> table;
+  ASSERT_EQ(inbox->GetContentsTable(0, table.out()), S_OK);
+  SizedSPropTagArray(1, columns) = {1, {PR_SUBJECT_W}};
+  ASSERT_EQ(table->SetColumns(reinterpret_cast<LPSPropTagArray>(&columns), 0), S_OK);
+  auto next = [&](ULONG count, ULONG flags = 0) {
+    std::vector<std::u16string> out;
+    LPSRowSet rows = nullptr;
+    EXPECT_EQ(table->QueryRows(static_cast<LONG>(count), flags, &rows), S_OK);
+    for (ULONG i = 0; rows && i < rows->cRows; ++i) out.push_back(rows->aRow[i].lpProps[0].Value.lpszW);
+    FreeProws(rows);
+    return out;
+  };
+  using Texts = std::vector<std::u16string>;
+  EXPECT_EQ(next(1), Texts{u"m0"});
+  MessageStore& engine = MessageStore::Of(device());
+  // In this process: a subject rewritten, a message deleted, one moved away.
+  const Property subject = TextProperty(PR_SUBJECT_W, u"here");
+  ASSERT_TRUE(engine.WriteProperties(keys[2], std::span(&subject, 1)).ok());
+  ASSERT_TRUE(engine.DeleteMessages(std::span(&keys[3], 1), 1).ok());
+  EXPECT_EQ(next(1, TBL_NOADVANCE), Texts{u"m1"});
+  ASSERT_TRUE(engine.MoveMessages(std::span(&keys[1], 1), 1, 4).ok());
+  EXPECT_EQ(next(2), (Texts{u"here", u"m4"}));
+  // Another process rewrites a message ahead of the cursor.
+  {
+    auto other = sql::Database::Open(device().image().store_db());
+    ASSERT_TRUE(other.ok());
+    sql::Use q((*other)->Prepare("UPDATE properties SET value = 'there' WHERE message = ? AND id = 0x37"));
+    q->Bind(1, keys[6]);
+    ASSERT_TRUE(q->Run().ok());
+  }
+  ASSERT_EQ(table->SeekRow(BOOKMARK_CURRENT, 0, nullptr), S_OK);
+  EXPECT_EQ(next(10), (Texts{u"m5", u"there", u"m7"}));
+  // A message that arrives after the end was reached is the next row.
+  Deliver(u"late");
+  EXPECT_EQ(next(10), Texts{u"late"});
+  EXPECT_EQ(next(10), Texts{});
+}
+
+// SetProps writes all of its values or none: a write refused in the middle (here by a
+// trigger another process installed) leaves the values before it unwritten too.
+TEST_F(MapiStoreTest, SetPropsFailingHalfwayWritesNothing) {
+  const int64_t key = Deliver(u"before");
+  {
+    auto other = sql::Database::Open(device().image().store_db());
+    ASSERT_TRUE(other.ok());
+    ASSERT_TRUE((*other)
+                    ->Exec("CREATE TRIGGER refuse BEFORE INSERT ON properties WHEN NEW.id = 0x6001"
+                           " BEGIN SELECT RAISE(ABORT, 'refused'); END;")
+                    .ok());
+  }
+  const auto entry = [&] {
+    Ref<IMAPIFolder> inbox;
+    EXPECT_EQ(Open(session_.p, ReceiveFolderId(), inbox), S_OK);
+    return Contents(inbox.p).at(0);
+  }();
+  Ref<IMessage> m;
+  ASSERT_EQ(Open(session_.p, entry, m), S_OK);
+  SPropValue values[3] = {};
+  values[0].ulPropTag = PR_SUBJECT_W;
+  values[0].Value.lpszW = const_cast<LPWSTR>(u"after");
+  values[1].ulPropTag = PROP_TAG(PT_LONG, 0x6001);
+  values[1].Value.l = 1;
+  values[2].ulPropTag = PR_MESSAGE_CLASS_W;
+  values[2].Value.lpszW = const_cast<LPWSTR>(u"IPM.SMStext.Ravlo");
+  const HRESULT hr = m->SetProps(3, values, nullptr);
+  EXPECT_TRUE(FAILED(hr));
+  EXPECT_NE(hr, MAPI_E_OBJECT_DELETED);  // the message is still there
+  EXPECT_EQ(TextProp(m.p, PR_SUBJECT_W), u"before");
+  EXPECT_EQ(TextProp(m.p, PR_MESSAGE_CLASS_W), u"IPM.SMStext");
+  auto stored = MessageStore::Of(device()).ReadProperty(key, PROP_TAG(PT_LONG, 0x6001));
+  ASSERT_TRUE(stored.ok());
+  EXPECT_FALSE(stored->has_value());
+  // Without the refused value the same write goes through.
+  EXPECT_EQ(m->SetProps(1, values, nullptr), S_OK);
+  EXPECT_EQ(TextProp(m.p, PR_SUBJECT_W), u"after");
 }
 
 TEST_F(MapiStoreTest, TablePositionAndSeeking) {

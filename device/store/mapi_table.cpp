@@ -27,31 +27,55 @@ std::vector<std::vector<Property>> FolderRows::Fetch(size_t n, bool advance) {
   std::vector<std::vector<Property>> out;
   auto folder = store_.FindFolder(folder_);
   if (!folder) return out;
+  if (ahead_next_ < ahead_.size() &&
+      !store_.Unchanged(version_, std::span(ahead_keys_).subspan(ahead_next_))) {
+    ahead_.clear();  // one of them changed: read them again
+    ahead_keys_.clear();
+    ahead_next_ = 0;
+  }
+  constexpr size_t kBatch = 128;
   int64_t last = last_key_;
   size_t next = ahead_next_;
   bool refilled = false;
   while (out.size() < n) {
     if (next == ahead_.size()) {
       // Read ahead from the last key handed out; keys only grow, so new messages follow.
-      ahead_ = store_.MessagesAfter(folder_, last, std::max<size_t>(n - out.size(), 64));
+      auto rows = store_.RowsAfter(folder_, last, std::max(n - out.size(), kBatch), &version_, ids_);
+      ahead_ = rows ? std::move(*rows) : std::vector<MessageStore::Row>{};
+      ahead_keys_.clear();
+      for (const auto& row : ahead_) ahead_keys_.push_back(row.key);
       next = 0;
       refilled = true;
       if (ahead_.empty()) break;
     }
-    const int64_t key = ahead_[next++];
-    last = key;
-    auto props = MessagePropertiesInFolder(store_, key, *folder);
-    // A message deleted or moved away since its key was read is simply not a row any more.
-    if (props) out.push_back(std::move(*props));
+    MessageStore::Row& row = ahead_[next++];
+    last = row.key;
+    // Rows passed by the cursor are not needed again; a peek leaves them in place.
+    std::vector<Property> props = advance ? std::move(row.props) : row.props;
+    AddComputed(props, row.key, folder->key, folder->store, ids_);
+    out.push_back(std::move(props));
   }
   if (advance) {
     last_key_ = last;
     ahead_next_ = next;
   } else if (refilled) {
     ahead_.clear();  // refilled past the cursor for a peek: read again from the cursor
+    ahead_keys_.clear();
     ahead_next_ = 0;
   }
   return out;
+}
+
+void FolderRows::UseColumns(std::span<const uint32_t> tags) {
+  std::vector<uint32_t> ids;
+  for (uint32_t tag : tags) ids.push_back(PROP_ID(tag));
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  if (ids == ids_) return;
+  ids_ = std::move(ids);
+  ahead_.clear();  // read for other columns
+  ahead_keys_.clear();
+  ahead_next_ = 0;
 }
 
 uint32_t FolderRows::Count() { return static_cast<uint32_t>(store_.CountMessages(folder_)); }
@@ -62,6 +86,7 @@ uint32_t FolderRows::Position() {
 
 void FolderRows::MoveTo(int64_t index) {
   ahead_.clear();
+  ahead_keys_.clear();
   ahead_next_ = 0;
   if (index <= 0) {
     last_key_ = 0;
@@ -98,6 +123,7 @@ HRESULT TableObject::GetStatus(ULONG* status, ULONG* type) {
 HRESULT TableObject::SetColumns(LPSPropTagArray columns, ULONG) {
   if (columns == nullptr || columns->cValues == 0) return MAPI_E_INVALID_PARAMETER;
   columns_.assign(columns->aulPropTag, columns->aulPropTag + columns->cValues);
+  rows_->UseColumns(columns_);
   return S_OK;
 }
 

@@ -6,21 +6,25 @@
 // Row sources:
 //   SnapshotRows   rows fixed when the table is made (stores, recipients)
 //   FolderRows     the live contents of a folder, paged by message key, so a sweep that
-//                  changes each row as it goes stays linear and sees every message once
+//                  changes each row as it goes stays linear and sees every message once.
+//                  Rows are read ahead in batches by one statement, a snapshot as the
+//                  platform's tables are; rows read ahead are read again when a change
+//                  through this store touched one of them (another process's changes
+//                  show from the next batch, or after a seek)
 #pragma once
 
 #include <mapidefs.h>
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "com/com_object.h"
+#include "store/message_store.h"
 #include "store/property.h"
 
 namespace pellix::device::store {
-
-class MessageStore;
 
 class RowSource {
  public:
@@ -33,6 +37,8 @@ class RowSource {
   virtual uint32_t Position() = 0;
   // Puts the cursor before row `index` (clamped to the table).
   virtual void MoveTo(int64_t index) = 0;
+  // The columns the table shows: rows need no other properties.
+  virtual void UseColumns(std::span<const uint32_t> /*tags*/) {}
 };
 
 class SnapshotRows final : public RowSource {
@@ -55,21 +61,27 @@ class FolderRows final : public RowSource {
   uint32_t Count() override;
   uint32_t Position() override;
   void MoveTo(int64_t index) override;
+  void UseColumns(std::span<const uint32_t> tags) override;
 
  private:
   MessageStore& store_;
   int64_t folder_;
   int64_t last_key_ = 0;  // rows with keys up to this one lie behind the cursor
-  // Keys read ahead of the cursor, so that reading one row at a time costs no key query
-  // per row. Keys only: the rows themselves are read when fetched, so changes show.
-  std::vector<int64_t> ahead_;
+  // Rows read ahead of the cursor (and their keys, ascending), so that reading one row at a
+  // time costs no query per row; valid while the store reports none changed since version_.
+  std::vector<MessageStore::Row> ahead_;
+  std::vector<int64_t> ahead_keys_;
   size_t ahead_next_ = 0;
+  MessageStore::Version version_ = 0;
+  std::vector<uint32_t> ids_;  // property identifiers of the columns, ascending
 };
 
 class TableObject final : public com::ComObject<IMAPITable> {
  public:
   TableObject(std::unique_ptr<RowSource> rows, std::vector<uint32_t> columns)
-      : rows_(std::move(rows)), columns_(std::move(columns)) {}
+      : rows_(std::move(rows)), columns_(std::move(columns)) {
+    rows_->UseColumns(columns_);
+  }
 
   STDMETHODIMP GetLastError(HRESULT, ULONG, LPMAPIERROR* error) override;
   STDMETHODIMP Advise(ULONG, LPMAPIADVISESINK, ULONG* connection) override;

@@ -2,6 +2,8 @@
 
 #include <mapidefs.h>
 
+#include <algorithm>
+
 #include "kernel/device.h"
 
 namespace pellix::device::store {
@@ -236,13 +238,29 @@ Result<std::optional<Property>> MessageStore::ReadProperty(int64_t message, uint
 }
 
 Status MessageStore::WriteLocked(int64_t message, std::span<const Property> props) {
-  sql::Statement& q = db_->Prepare(
-      "INSERT OR REPLACE INTO properties(message, id, type, value) VALUES (?, ?, ?, ?)");
+  // Most writes replace a value the message has: an update in place is a single seek and
+  // leaves the foreign key alone. Values it does not have yet are inserted.
+  sql::Statement& update =
+      db_->Prepare("UPDATE properties SET type = ?, value = ? WHERE message = ? AND id = ?");
+  sql::Statement& insert =
+      db_->Prepare("INSERT INTO properties(message, id, type, value) VALUES (?, ?, ?, ?)");
   for (const Property& p : props) {
-    sql::Use use(q);
-    q.Bind(1, message).Bind(2, static_cast<int64_t>(p.id())).Bind(3, static_cast<int64_t>(p.type()));
-    BindValue(q, 4, p);
-    if (Status s = q.Run(); !s) return DbError(s.error().message);
+    {
+      sql::Use use(update);
+      update.Bind(1, static_cast<int64_t>(p.type()));
+      BindValue(update, 2, p);
+      update.Bind(3, message).Bind(4, static_cast<int64_t>(p.id()));
+      if (Status s = update.Run(); !s) return DbError(s.error().message);
+      if (db_->Changes() > 0) continue;
+    }
+    sql::Use use(insert);
+    insert.Bind(1, message).Bind(2, static_cast<int64_t>(p.id())).Bind(3, static_cast<int64_t>(p.type()));
+    BindValue(insert, 4, p);
+    if (Status s = insert.Run(); !s) {
+      // An insert breaks a constraint when the message is gone (its foreign key).
+      if (s.error().code == SQLITE_CONSTRAINT && !Exists(message)) return NotFound();
+      return DbError(s.error().message);
+    }
   }
   return Status::Ok();
 }
@@ -252,9 +270,14 @@ Status MessageStore::WriteProperties(int64_t message, std::span<const Property> 
   if (!status_) return status_;
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
-  if (Status s = Exists(message); !s) return s;
+  // A message that is gone has no values to update and refuses inserts (the foreign key), so
+  // only an empty write needs to look first.
+  if (props.empty())
+    if (Status s = Exists(message); !s) return s;
   if (Status s = WriteLocked(message, props); !s) return s;
-  return t.Commit();
+  if (Status s = t.Commit(); !s) return s;
+  Changed(std::span(&message, 1));
+  return Status::Ok();
 }
 
 Status MessageStore::DeleteProperties(int64_t message, std::span<const uint32_t> tags) {
@@ -269,7 +292,9 @@ Status MessageStore::DeleteProperties(int64_t message, std::span<const uint32_t>
     q.Bind(1, message).Bind(2, static_cast<int64_t>(PROP_ID(tag)));
     if (Status s = q.Run(); !s) return s;
   }
-  return t.Commit();
+  if (Status s = t.Commit(); !s) return s;
+  Changed(std::span(&message, 1));
+  return Status::Ok();
 }
 
 Result<std::vector<Recipient>> MessageStore::Recipients(int64_t message) {
@@ -310,7 +335,9 @@ Status MessageStore::SetRecipients(int64_t message, std::span<const Recipient> r
   if (!t.ok()) return DbError(db_->LastError());
   if (Status s = Exists(message); !s) return s;
   if (Status s = SetRecipientsLocked(message, recipients); !s) return s;
-  return t.Commit();
+  if (Status s = t.Commit(); !s) return s;
+  Changed(std::span(&message, 1));
+  return Status::Ok();
 }
 
 Status MessageStore::CheckInFolder(std::span<const int64_t> messages, int64_t folder) {
@@ -335,7 +362,9 @@ Status MessageStore::MoveMessages(std::span<const int64_t> messages, int64_t fro
     q.Bind(1, to).Bind(2, m);
     if (Status s = q.Run(); !s) return Fail("message store: no such folder", MAPI_E_NOT_FOUND);
   }
-  return t.Commit();
+  if (Status s = t.Commit(); !s) return s;
+  Changed(messages);
+  return Status::Ok();
 }
 
 Result<std::vector<int64_t>> MessageStore::CopyMessages(std::span<const int64_t> messages,
@@ -381,7 +410,75 @@ Status MessageStore::DeleteMessages(std::span<const int64_t> messages, int64_t f
     q.Bind(1, m);
     if (Status s = q.Run(); !s) return DbError(s.error().message);
   }
-  return t.Commit();
+  if (Status s = t.Commit(); !s) return s;
+  Changed(messages);
+  return Status::Ok();
+}
+
+void MessageStore::Changed(std::span<const int64_t> messages) {
+  ++generation_;
+  for (int64_t m : messages) {
+    changes_.emplace_back(generation_, m);
+    auto listed = std::lower_bound(listed_.begin(), listed_.end(), m);
+    if (listed != listed_.end() && *listed == m) listed_.erase(listed);
+  }
+  constexpr size_t kKept = 4096;
+  while (changes_.size() > kKept) {
+    forgotten_ = changes_.front().first;
+    changes_.pop_front();
+  }
+}
+
+Result<std::vector<MessageStore::Row>> MessageStore::RowsAfter(int64_t folder, int64_t after,
+                                                               size_t limit, Version* version,
+                                                               std::span<const uint32_t> ids) {
+  std::lock_guard lock(mutex_);
+  if (!status_) return status_.error();
+  const Version now = generation_;
+  std::vector<Row> out;
+  // All properties of each message in one scan; those not wanted are skipped here, which
+  // costs less than a seek for each wanted one.
+  sql::Use q(db_->Prepare(
+      "SELECT m.id, p.id, p.type, p.value FROM messages m LEFT JOIN properties p ON p.message = m.id"
+      " WHERE m.id IN (SELECT id FROM messages WHERE folder = ? AND id > ? ORDER BY id LIMIT ?)"
+      " ORDER BY m.id, p.id"));
+  q->Bind(1, folder).Bind(2, after).Bind(3, static_cast<int64_t>(limit));
+  while (q->Step()) {
+    const int64_t key = q->Int(0);
+    if (out.empty() || out.back().key != key) out.push_back(Row{key, {}});
+    if (q->ColumnType(1) == SQLITE_NULL) continue;
+    if (!ids.empty() && !std::binary_search(ids.begin(), ids.end(), static_cast<uint32_t>(q->Int(1))))
+      continue;
+    out.back().props.push_back(ColumnProperty(*q, 1));
+  }
+  if (q->error() != SQLITE_OK) return DbError(db_->LastError());
+  if (version) *version = now;
+  listed_.clear();
+  for (const Row& row : out) listed_.push_back(row.key);
+  listed_folder_ = folder;
+  return out;
+}
+
+Result<int64_t> MessageStore::FolderOfListed(int64_t message) {
+  {
+    std::lock_guard lock(mutex_);
+    // Changed() takes out every listed message a call changes.
+    if (status_ && std::binary_search(listed_.begin(), listed_.end(), message)) return listed_folder_;
+  }
+  return FolderOf(message);
+}
+
+bool MessageStore::Unchanged(Version& version, std::span<const int64_t> keys) {
+  std::lock_guard lock(mutex_);
+  if (!status_) return false;
+  if (version != generation_) {
+    if (forgotten_ > version) return false;
+    // Newest changes are at the back; only those after `version` matter.
+    for (auto it = changes_.rbegin(); it != changes_.rend() && it->first > version; ++it)
+      if (std::binary_search(keys.begin(), keys.end(), it->second)) return false;
+  }
+  version = generation_;
+  return true;
 }
 
 std::vector<int64_t> MessageStore::MessagesAfter(int64_t folder, int64_t after, size_t limit) {

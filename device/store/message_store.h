@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -99,6 +100,26 @@ class MessageStore {
   // Deletes messages of folder `from` for good, all or none.
   Status DeleteMessages(std::span<const int64_t> messages, int64_t from);
 
+  // FolderOf, answered without a query for a message among the rows RowsAfter returned last
+  // when no call on this store has changed it since: opening the rows of a table one by one
+  // then costs no lookup each. Another process's deletion shows at the first access instead.
+  Result<int64_t> FolderOfListed(int64_t message);
+
+  // A point in this store's history of changes (a count of changing calls).
+  using Version = uint64_t;
+  struct Row {
+    int64_t key = 0;
+    std::vector<Property> props;  // stored properties, in identifier order
+  };
+  // Up to `limit` messages of `folder` with keys after `after`, in key order, each with its
+  // stored properties (only those with identifiers in `ids`, ascending, unless it is
+  // empty), read by one statement; `version` tells when. Tables read ahead with it.
+  Result<std::vector<Row>> RowsAfter(int64_t folder, int64_t after, size_t limit, Version* version,
+                                     std::span<const uint32_t> ids = {});
+  // True when no call on this store has changed a message of `keys` (ascending) since
+  // `version`, which then moves to now. Other processes' changes are not tracked.
+  bool Unchanged(Version& version, std::span<const int64_t> keys);
+
   // Contents of a folder in key order (the order of arrival): up to `limit` keys after
   // `after` (0 = from the start). Tables page through folders with this.
   std::vector<int64_t> MessagesAfter(int64_t folder, int64_t after, size_t limit);
@@ -117,6 +138,8 @@ class MessageStore {
   Status WriteLocked(int64_t message, std::span<const Property> props);
   Status SetRecipientsLocked(int64_t message, std::span<const Recipient> recipients);
   Status CheckInFolder(std::span<const int64_t> messages, int64_t folder);
+  // Notes committed changes to messages, for Unchanged.
+  void Changed(std::span<const int64_t> messages);
 
   std::recursive_mutex mutex_;
   Status status_;
@@ -124,6 +147,14 @@ class MessageStore {
   // Stores and folders are fixed once the image exists, so they are read once.
   std::vector<StoreRecord> stores_;
   std::vector<FolderRecord> folders_;
+  // The messages changed by recent calls, with the count of changing calls at the time.
+  // Only the last few thousand are kept: older versions count as changed everything.
+  uint64_t generation_ = 0;
+  uint64_t forgotten_ = 0;  // generations up to this one may have lost entries
+  std::deque<std::pair<uint64_t, int64_t>> changes_;
+  // The keys RowsAfter returned last (ascending) less those changed since, and their folder.
+  std::vector<int64_t> listed_;
+  int64_t listed_folder_ = 0;
 };
 
 }  // namespace pellix::device::store
