@@ -144,15 +144,14 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE start, 
   Device& device = Device::Get();
   auto thread = std::make_shared<ThreadObject>();
   thread->suspended = (creationFlags & CREATE_SUSPENDED) != 0;
+  // The identifier is the thread's before it runs, as on the platform, so that the caller can
+  // go on at once without waiting for the new thread to be scheduled.
+  thread->id = NewThreadId();
   uintptr_t handle = Handles().Insert(thread);
   DeviceThreads& threads = device.Component<DeviceThreads>();
   threads.Started();
   std::thread([thread, start, parameter, &threads] {
-    {
-      std::lock_guard lock(WaitLock());
-      thread->id = CurrentThreadId();
-    }
-    WaitChanged().notify_all();
+    AdoptThreadId(thread->id);
     {
       std::unique_lock lock(WaitLock());
       WaitChanged().wait(lock, [&] { return !thread->suspended; });
@@ -163,10 +162,6 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, DWORD, LPTHREAD_START_ROUTINE start, 
     t_current_thread.reset();
     threads.Finished();
   }).detach();
-  // The new thread reports its identifier before the caller goes on, so that a message can be
-  // posted to it at once.
-  std::unique_lock lock(WaitLock());
-  WaitChanged().wait(lock, [&] { return thread->id != 0; });
   if (threadId) *threadId = thread->id;
   return ToHandle(handle);
 }

@@ -3,12 +3,23 @@
 #include <atomic>
 
 namespace pellix::device {
+namespace {
 
-uint32_t CurrentThreadId() {
+thread_local uint32_t t_id = 0;
+
+}  // namespace
+
+uint32_t NewThreadId() {
   // Multiples of 4 from 0x100, the shape of the platform's thread identifiers.
   static std::atomic<uint32_t> next{0x100};
-  thread_local uint32_t id = next.fetch_add(4, std::memory_order_relaxed);
-  return id;
+  return next.fetch_add(4, std::memory_order_relaxed);
+}
+
+void AdoptThreadId(uint32_t id) { t_id = id; }
+
+uint32_t CurrentThreadId() {
+  if (t_id == 0) t_id = NewThreadId();
+  return t_id;
 }
 
 }  // namespace pellix::device

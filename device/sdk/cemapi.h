@@ -34,3 +34,10 @@ typedef struct tagMAILCOMPOSEFIELDS {
 
 // Opens the compose form filled from `pmcf`.
 HRESULT MailComposeMessage(MAILCOMPOSEFIELDS* pmcf);
+
+// What a rule client did with an incoming message (IMailRuleClient::ProcessMessage).
+typedef enum _MRCHANDLED {
+  MRC_NOT_HANDLED = 0,           // the Inbox goes on as if the rule client were not there
+  MRC_HANDLED_CONTINUE = 1,      // handled; other rule clients still see the message
+  MRC_HANDLED_DONTCONTINUE = 2,  // handled; no other rule client sees it
+} MRCHANDLED;

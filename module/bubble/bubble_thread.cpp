@@ -1,0 +1,184 @@
+#include "bubble/bubble_thread.h"
+
+#include <objbase.h>
+
+#include <cstdlib>
+#include <iterator>
+
+#include "core/debug_log.h"
+#include "core/settings.h"
+#include "render/smiley_table.h"
+#include "resources/resource.h"
+#include "rule/notification_list.h"
+
+volatile BOOL g_bBubbleThreadRunning = FALSE;
+volatile BOOL g_bBubbleWindowReady = FALSE;
+HWND volatile g_hBubbleThreadWindow = nullptr;
+HANDLE volatile g_hBubbleThread = nullptr;
+volatile DWORD g_dwBubbleThreadId = 0;
+CRITICAL_SECTION g_csSound;
+SOFTKEYMENU g_skmReport = {};
+SOFTKEYMENU g_skmMessage = {};
+
+namespace {
+
+// How long (device milliseconds) another thread waits for the bubble thread to end. The thread
+// may be showing "Failed creating windows!" to the person, so allow for an answer.
+const DWORD kQuitWait = 10000;
+
+// The module's own instance, for its menu resources.
+HINSTANCE ModuleInstance() { return GetModuleHandleW(TEXT("PellixRule.dll")); }
+
+HANDLE TakeThreadHandle() {
+  return static_cast<HANDLE>(
+      InterlockedExchangePointer(const_cast<PVOID volatile*>(&g_hBubbleThread), nullptr));
+}
+
+void LoadSoftKeyMenu(SOFTKEYMENU* menu, UINT resource, const SOFTKEYCMD* commands, UINT count) {
+  menu->hMenu = LoadMenuW(ModuleInstance(), MAKEINTRESOURCE(resource));
+  menu->prgskc = static_cast<SOFTKEYCMD*>(malloc(count * sizeof(SOFTKEYCMD)));
+  menu->cskc = 0;
+  if (!menu->prgskc) return;
+  for (UINT i = 0; i < count; ++i) menu->prgskc[i] = commands[i];
+  menu->cskc = count;
+}
+
+void FreeSoftKeyMenu(SOFTKEYMENU* menu) {
+  free(menu->prgskc);
+  if (menu->hMenu) DestroyMenu(menu->hMenu);
+  menu->hMenu = nullptr;
+  menu->prgskc = nullptr;
+  menu->cskc = 0;
+}
+
+void LoadSoftKeyMenus() {
+  static const SOFTKEYCMD report[] = {
+      {IDM_DISMISS, 0}, {IDM_DELETE, 0}, {IDM_MARK_READ, 0}};
+  // 40006 has no menu item; the bubble keeps itself open for it.
+  static const SOFTKEYCMD message[] = {
+      {IDM_DISMISS, 0},   {IDM_REPLY, 0}, {IDM_DELETE, 0},  {IDM_CALL_SENDER, 0},
+      {IDM_MARK_READ, 0}, {40006, NOTIF_SOFTKEY_FLAGS_STAYOPEN}, {IDM_FORWARD, 0}};
+  LoadSoftKeyMenu(&g_skmReport, IDR_MENU_REPORT, report, static_cast<UINT>(std::size(report)));
+  LoadSoftKeyMenu(&g_skmMessage,
+                  g_Settings.NotificationReplyDefault ? IDR_MENU_REPLY : IDR_MENU_MARKREAD,
+                  message, static_cast<UINT>(std::size(message)));
+}
+
+// Asks a running bubble thread, from another thread, to leave its message loop, and waits until
+// it has ended. Returns FALSE when it did not end in time.
+BOOL QuitBubbleThread() {
+  HANDLE thread = TakeThreadHandle();
+  // A thread still starting has no message loop yet: let it get there (or fail) first.
+  const DWORD start = GetTickCount();
+  while (g_bBubbleThreadRunning && !g_bBubbleWindowReady && GetTickCount() - start < kQuitWait)
+    Sleep(10);
+  if (g_bBubbleThreadRunning) PostThreadMessageW(g_dwBubbleThreadId, WM_QUIT, 0, 0);
+  BOOL ended;
+  if (thread) {
+    ended = WaitForSingleObject(thread, kQuitWait) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+  } else {
+    // The handle is not stored yet (or was closed by the thread): watch the flag instead.
+    while (g_bBubbleThreadRunning && GetTickCount() - start < 2 * kQuitWait) Sleep(10);
+    ended = !g_bBubbleThreadRunning;
+  }
+  return ended;
+}
+
+}  // namespace
+
+void StartBubbleThread() {
+  // A thread that ended before its handle was stored left the handle behind.
+  if (HANDLE stale = TakeThreadHandle()) CloseHandle(stale);
+  g_hBubbleThreadWindow = nullptr;
+  // Set before the thread exists, so that ProcessMessage's wait for the window cannot pass
+  // before the thread's first step.
+  g_bBubbleThreadRunning = TRUE;
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 4096, BubbleThread, nullptr, 0, &id);
+  if (!thread) {
+    g_bBubbleThreadRunning = FALSE;
+    return;
+  }
+  g_dwBubbleThreadId = id;
+  g_hBubbleThread = thread;
+}
+
+DWORD WINAPI BubbleThread(LPVOID) {
+  WriteLog(TEXT("Bubble thread started!\r\n"));
+  g_bBubbleThreadRunning = TRUE;
+  // Also stored by the starter once CreateThread returns; the thread's own end must already
+  // know it is on the bubble thread.
+  g_dwBubbleThreadId = GetCurrentThreadId();
+  BOOL comStarted = FALSE;
+  BOOL soundLock = FALSE;
+  try {
+    // The sound player is set up here (InitSound) once the alerts exist.
+    comStarted = SUCCEEDED(CoInitializeEx(nullptr, 0));
+    InitializeCriticalSection(&g_csSound);
+    soundLock = TRUE;
+
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = BubbleWndProc;
+    wc.lpszClassName = BUBBLE_THREAD_CLASS;
+    RegisterClassW(&wc);  // fails harmlessly when an earlier thread registered it
+    g_hBubbleThreadWindow = CreateWindowExW(0, BUBBLE_THREAD_CLASS, BUBBLE_THREAD_WINDOW_TITLE, 0,
+                                            0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    // The popup HTML window is made here (CreateBubbleWindows) once it exists.
+
+    if (!g_hBubbleThreadWindow) {
+      MessageBoxW(nullptr, TEXT("Failed creating windows!"), TEXT("Error"), MB_OK);
+    } else {
+      LoadSoftKeyMenus();
+      g_bBubbleWindowReady = TRUE;
+      MSG msg;
+      while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_QUIT) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+      }
+    }
+  } catch (...) {
+    WriteLog(TEXT("Exception accoured in bubble thread!!\r\n"));
+  }
+
+  if (soundLock) DeleteCriticalSection(&g_csSound);
+  ShutdownBubbleThread();
+  // The sound library is unloaded here once the alerts exist.
+  if (HANDLE self = TakeThreadHandle()) CloseHandle(self);
+  if (comStarted) CoUninitialize();
+  WriteLog(TEXT("Bubble Thread exited!\r\n"));
+  return 0;
+}
+
+LRESULT CALLBACK BubbleWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  // Until the private messages are handled here, a notification stays listed until shut-down.
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void ShutdownBubbleThread() {
+  if (g_bBubbleThreadRunning && GetCurrentThreadId() != g_dwBubbleThreadId) {
+    // The thread window and what hangs on it belong to the bubble thread: its own end runs the
+    // shut-down there. If it did not end, leave its state alone rather than race it.
+    QuitBubbleThread();
+    return;
+  }
+  if (!g_bBubbleThreadRunning) {
+    // A thread that ended before its handle was stored left the handle behind.
+    if (HANDLE stale = TakeThreadHandle()) CloseHandle(stale);
+  }
+
+  g_bBubbleWindowReady = FALSE;
+  FreeSoftKeyMenu(&g_skmReport);
+  FreeSoftKeyMenu(&g_skmMessage);
+  // Each record's bubble is also taken off the screen here (RemoveBubble) once the popup
+  // window exists.
+  if (ClearSmsList(nullptr) > 0)
+    WriteLog(TEXT("Exiting thread while some notifications wasnt cleared!!\r\n"));
+  // The popup HTML window is destroyed here once it exists.
+  g_dwNotificationNumber = NOTIFICATION_NUMBER_FIRST;
+  if (g_hBubbleThreadWindow) DestroyWindow(g_hBubbleThreadWindow);
+  g_hBubbleThreadWindow = nullptr;
+  // The wave player is closed here once the alerts exist.
+  FreeSmileyImages();
+  g_bBubbleThreadRunning = FALSE;
+}

@@ -1,0 +1,121 @@
+// The bubble thread's life: started on demand with its window and soft-key menus, ended from
+// another thread with every listed notification released, and started again afterwards.
+#include "bubble/bubble_thread.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/settings.h"
+#include "resources/static_module.h"
+#include "rule/notification_list.h"
+#include "testing/temp_image.h"
+
+namespace {
+
+class BubbleThreadTest : public pellix::testing::DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    module_ = pellix::AttachStaticPellixRule();
+    g_Settings.DebugLogging = 1;
+  }
+  void TearDown() override {
+    ShutdownBubbleThread();
+    FreeLibrary(module_);
+    DeviceTest::TearDown();
+  }
+  void StartAndWait() {
+    StartBubbleThread();
+    EXPECT_TRUE(g_bBubbleThreadRunning);  // from the start, before the thread has run
+    while (g_bBubbleThreadRunning && !g_bBubbleWindowReady) Sleep(1);
+    ASSERT_TRUE(g_bBubbleWindowReady);
+  }
+  std::string Log() {
+    std::ifstream in(HostPath(u"\\PellixInbox.log"), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  static std::vector<UINT> Commands(const SOFTKEYMENU& m) {
+    std::vector<UINT> ids;
+    for (UINT i = 0; i < m.cskc; ++i) ids.push_back(static_cast<UINT>(m.prgskc[i].wpCmd) * 10 + m.prgskc[i].grfFlags);
+    return ids;
+  }
+
+  HINSTANCE module_ = nullptr;
+};
+
+TEST_F(BubbleThreadTest, WindowAndMenusExistOnceReady) {
+  StartAndWait();
+  HWND window = g_hBubbleThreadWindow;
+  ASSERT_TRUE(IsWindow(window));
+  WCHAR text[64] = {};
+  GetClassNameW(window, text, 64);
+  EXPECT_EQ(std::u16string(text), u"SMS_RAVLO_THREAD_CLASS");
+  GetWindowTextW(window, text, 64);
+  EXPECT_EQ(std::u16string(text), u"RavloMail-Pellix Thread Window");
+  EXPECT_EQ(FindWindowW(u"SMS_RAVLO_THREAD_CLASS", nullptr), window);
+  // Commands times ten plus flags.
+  EXPECT_EQ(Commands(g_skmReport), (std::vector<UINT>{400050, 400040, 400030}));
+  EXPECT_EQ(Commands(g_skmMessage),
+            (std::vector<UINT>{400050, 400010, 400040, 400020, 400030, 400062, 400070}));
+  ASSERT_NE(g_skmReport.hMenu, nullptr);
+  EXPECT_EQ(GetMenuItemID(g_skmReport.hMenu, 0), 40004u);  // menu 108: "Delete"
+}
+
+TEST_F(BubbleThreadTest, ReplyDefaultChoosesTheMessageMenu) {
+  for (DWORD replyDefault : {0u, 1u}) {
+    g_Settings.NotificationReplyDefault = replyDefault;
+    StartAndWait();
+    ASSERT_NE(g_skmMessage.hMenu, nullptr);
+    // Menu 118 leads with "Reply", menu 107 with "Mark read".
+    EXPECT_EQ(GetMenuItemID(g_skmMessage.hMenu, 0), replyDefault ? 40001u : 40003u);
+    ShutdownBubbleThread();
+  }
+}
+
+TEST_F(BubbleThreadTest, ShutdownFromAnotherThreadEndsItAndReleasesEverything) {
+  StartAndWait();
+  HWND window = g_hBubbleThreadWindow;
+  for (DWORD number : {40u, 41u}) {
+    SmsNotification* record = AddSms(number);
+    record->pszHTML = _wcsdup(u"<p>x</p>");
+    record->pszSender = _wcsdup(u"+4917000");
+    record->lpMsgEntryId = static_cast<LPBYTE>(malloc(8));
+    record->cbMsgEntryId = 8;
+    record->hPicture = CreateBitmap(50, 25, 1, 32, nullptr);
+  }
+  g_dwNotificationNumber = 42;
+
+  ShutdownBubbleThread();
+  EXPECT_FALSE(g_bBubbleThreadRunning);
+  EXPECT_FALSE(g_bBubbleWindowReady);
+  EXPECT_EQ(g_hBubbleThreadWindow, nullptr);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(g_hBubbleThread, nullptr);
+  EXPECT_EQ(g_dwNotificationNumber, 40u);
+  EXPECT_EQ(ClearSmsList(nullptr), 0);
+  EXPECT_EQ(g_skmReport.prgskc, nullptr);
+  EXPECT_EQ(g_skmMessage.cskc, 0u);
+  EXPECT_EQ(Log(),
+            "Bubble thread started!\r\nExiting thread while some notifications wasnt cleared!!\r\n"
+            "Bubble Thread exited!\r\n");
+
+  // A later message starts a new thread.
+  StartAndWait();
+  EXPECT_TRUE(IsWindow(g_hBubbleThreadWindow));
+}
+
+TEST_F(BubbleThreadTest, ShutdownWithoutAThreadStillReleasesOrphanedRecords) {
+  AddSms(40)->pszSender = _wcsdup(u"+4917000");
+  g_dwNotificationNumber = 41;
+  ShutdownBubbleThread();
+  EXPECT_EQ(findsms(40), nullptr);
+  EXPECT_EQ(g_dwNotificationNumber, 40u);
+  EXPECT_FALSE(g_bBubbleThreadRunning);
+}
+
+}  // namespace
