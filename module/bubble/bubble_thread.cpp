@@ -11,11 +11,11 @@
 #include "resources/resource.h"
 #include "rule/notification_list.h"
 
-volatile BOOL g_bBubbleThreadRunning = FALSE;
-volatile BOOL g_bBubbleWindowReady = FALSE;
-HWND volatile g_hBubbleThreadWindow = nullptr;
-HANDLE volatile g_hBubbleThread = nullptr;
-volatile DWORD g_dwBubbleThreadId = 0;
+std::atomic<BOOL> g_bBubbleThreadRunning{FALSE};
+std::atomic<BOOL> g_bBubbleWindowReady{FALSE};
+std::atomic<HWND> g_hBubbleThreadWindow{nullptr};
+std::atomic<HANDLE> g_hBubbleThread{nullptr};
+std::atomic<DWORD> g_dwBubbleThreadId{0};
 CRITICAL_SECTION g_csSound;
 SOFTKEYMENU g_skmReport = {};
 SOFTKEYMENU g_skmMessage = {};
@@ -30,8 +30,7 @@ const DWORD kQuitWait = 10000;
 HINSTANCE ModuleInstance() { return GetModuleHandleW(TEXT("PellixRule.dll")); }
 
 HANDLE TakeThreadHandle() {
-  return static_cast<HANDLE>(
-      InterlockedExchangePointer(const_cast<PVOID volatile*>(&g_hBubbleThread), nullptr));
+  return g_hBubbleThread.exchange(nullptr);
 }
 
 void LoadSoftKeyMenu(SOFTKEYMENU* menu, UINT resource, const SOFTKEYCMD* commands, UINT count) {

@@ -4,12 +4,14 @@
 //
 // Threads: ProcessMessage (the Inbox's thread) starts the thread, reads the two flags and the
 // window handle, and sends or posts to the window. The bubble thread sets the flags and the
-// window; its window procedure handles the private messages. The flags and handles are plain
+// window; its window procedure handles the private messages. The flags and handles are atomic
 // words, each written by one thread at a time and read by the other without a lock.
 #pragma once
 
 #include <windows.h>
 #include <aygshell.h>
+
+#include <atomic>
 
 // Private messages of the thread window.
 // wParam: 1 = show in the module's own popup window, 0 = through the platform's notifications;
@@ -26,14 +28,14 @@
 #define BUBBLE_THREAD_WINDOW_TITLE TEXT("RavloMail-Pellix Thread Window")
 
 // Set from the moment the thread is created until the end of its shut-down.
-extern volatile BOOL g_bBubbleThreadRunning;
+extern std::atomic<BOOL> g_bBubbleThreadRunning;
 // Set once the thread window and the soft-key menus exist; cleared by the shut-down.
-extern volatile BOOL g_bBubbleWindowReady;
+extern std::atomic<BOOL> g_bBubbleWindowReady;
 // The thread's hidden window, or null.
-extern HWND volatile g_hBubbleThreadWindow;
-// As CreateThread gave them. Whoever takes the handle out (InterlockedExchangePointer) closes it.
-extern HANDLE volatile g_hBubbleThread;
-extern volatile DWORD g_dwBubbleThreadId;
+extern std::atomic<HWND> g_hBubbleThreadWindow;
+// As CreateThread gave them. Whoever takes the handle out (exchange) closes it.
+extern std::atomic<HANDLE> g_hBubbleThread;
+extern std::atomic<DWORD> g_dwBubbleThreadId;
 
 // Guards the sound player; made when the thread starts, deleted when it ends.
 extern CRITICAL_SECTION g_csSound;

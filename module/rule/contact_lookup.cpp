@@ -5,7 +5,7 @@
 
 #include "forms/picture.h"
 
-volatile BOOL ContactCardOpen = FALSE;
+std::atomic<BOOL> ContactCardOpen{FALSE};
 
 namespace {
 

@@ -7,9 +7,11 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <atomic>
+
 // Set while SaveNumberToContacts shows a new contact to the person, so that the bubble does not
 // close over the contact card.
-extern volatile BOOL ContactCardOpen;
+extern std::atomic<BOOL> ContactCardOpen;
 
 // Finds the contact whose telephone number matches `number`. `name` (optional) receives a BSTR the
 // caller frees: the contact's name, or the number itself when nobody matches. `picture` (optional)

@@ -1,6 +1,6 @@
 #include "rule/keep_awake.h"
 
-HANDLE volatile g_hKeepAwakeThread = nullptr;
+std::atomic<HANDLE> g_hKeepAwakeThread{nullptr};
 
 namespace {
 
@@ -23,7 +23,6 @@ void StartKeepAwake() {
 }
 
 void StopKeepAwake() {
-  HANDLE thread = g_hKeepAwakeThread;
-  g_hKeepAwakeThread = nullptr;
+  HANDLE thread = g_hKeepAwakeThread.exchange(nullptr);
   if (thread && thread != INVALID_HANDLE_VALUE) CloseHandle(thread);
 }

@@ -5,9 +5,11 @@
 #include <windows.h>
 #include <pm.h>
 
+#include <atomic>
+
 // Handle of the running keep-awake thread, or 0. Setting it to 0 tells the thread to end; it
 // does so within about a second.
-extern HANDLE volatile g_hKeepAwakeThread;
+extern std::atomic<HANDLE> g_hKeepAwakeThread;
 
 // Starts the thread and stores its handle.
 void StartKeepAwake();
