@@ -27,7 +27,17 @@ void Clock::Sleep(uint64_t device_ms) const {
     std::this_thread::yield();
     return;
   }
-  std::this_thread::sleep_until(RealDeadline(device_ms));
+  const auto deadline = RealDeadline(device_ms);
+  std::unique_lock lock(sleep_mutex_);
+  sleepers_.wait_until(lock, deadline, [this] { return stopped_.load(); });
+}
+
+void Clock::StopSleeping() {
+  {
+    std::lock_guard lock(sleep_mutex_);
+    stopped_ = true;
+  }
+  sleepers_.notify_all();
 }
 
 }  // namespace pellix::device

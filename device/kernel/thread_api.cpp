@@ -53,7 +53,10 @@ class MutexObject : public KernelObject {
 class DeviceThreads {
  public:
   explicit DeviceThreads(Device& device) {
-    device.AtShutdown([this] { WaitForAll(std::chrono::seconds(5)); });
+    device.AtShutdown([this, &device] {
+      device.clock().StopSleeping();
+      WaitForAll(std::chrono::seconds(5));
+    });
   }
   void Started() { running_.fetch_add(1); }
   void Finished() {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 
+#include "kernel/device.h"
 #include "testing/temp_image.h"
 #include "windows.h"
 
@@ -124,3 +125,29 @@ TEST_F(ThreadTest, SleepRunsOnTheDeviceClock) {
 }
 
 }  // namespace
+
+namespace {
+
+std::atomic<bool> g_sleeper_done{false};
+
+DWORD WINAPI SleepAnHour(LPVOID started) {
+  SetEvent(static_cast<HANDLE>(started));
+  Sleep(60 * 60 * 1000);
+  g_sleeper_done = true;
+  return 0;
+}
+
+}  // namespace
+
+// A thread in the middle of a long Sleep must not keep the device (and the process) from
+// shutting down: shutdown waits for device threads, so it wakes them first.
+TEST_F(ThreadTest, ShutdownWakesSleepingThreads) {
+  HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE thread = CreateThread(nullptr, 0, SleepAnHour, started, 0, nullptr);
+  ASSERT_NE(thread, nullptr);
+  ASSERT_EQ(WaitForSingleObject(started, INFINITE), WAIT_OBJECT_0);
+  CloseHandle(thread);
+  CloseHandle(started);
+  pellix::device::Device::Shutdown();
+  EXPECT_TRUE(g_sleeper_done);
+}
