@@ -41,14 +41,16 @@ bench: deps
 	cmake --build build-release -j$(JOBS) --target pellix_bench
 	build-release/bench/pellix_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-# Each fuzz target for FUZZ_SECONDS (default 30) from its seed corpus.
+# Each fuzz target for FUZZ_SECONDS (default 30) from its seed corpus, with the options in
+# fuzz/NAME.options (time and memory limits that make slowness and bloat count as failures).
 FUZZ_SECONDS ?= 30
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIX_FUZZ=ON
 	cmake --build build-fuzz -j$(JOBS)
 	@for f in build-fuzz/fuzz/*_fuzz; do \
 	  name=$$(basename $$f); corpus=fuzz/corpus/$${name%_fuzz}; mkdir -p /tmp/pellix-$$name; \
-	  echo "== $$name"; $$f -max_total_time=$(FUZZ_SECONDS) /tmp/pellix-$$name $$( [ -d $$corpus ] && echo $$corpus ) || exit 1; \
+	  echo "== $$name"; $$f -max_total_time=$(FUZZ_SECONDS) $$(cat fuzz/$$name.options 2>/dev/null) \
+	    /tmp/pellix-$$name $$( [ -d $$corpus ] && echo $$corpus ) || exit 1; \
 	done
 
 clean:

@@ -11,11 +11,13 @@ packages=(
   # the device's real components
   libsqlite3-dev        # registry, message store and contact store
   libfreetype-dev       # text drawing
-  fonts-dejavu-core     # the device's system font
+  fonts-dejavu-core     # the device's system font: DejaVuSans.ttf and DejaVuSans-Bold.ttf
+  fonts-dejavu-extra    # its oblique faces, DejaVuSans-Oblique.ttf and DejaVuSans-BoldOblique.ttf
   libpng-dev zlib1g-dev # PNG decoding and screenshots
   libgif-dev            # GIF decoding, every frame of an animation
   libjpeg62-turbo-dev   # JPEG decoding
   liblitehtml-dev       # the HTML view's layout engine (0.6)
+  libgumbo-dev          # the HTML parser under it, which the view also uses to bound a page
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
 )

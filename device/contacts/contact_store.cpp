@@ -106,6 +106,7 @@ Status ContactStore::Open(const std::filesystem::path& file) {
   auto db = sql::Database::Open(file);
   if (!db) return db.error();
   db_ = std::move(*db);
+  if (db_->read_only()) return Status::Ok();  // a read-only image's store is as it was made
   return db_->Exec(kSchema);
 }
 

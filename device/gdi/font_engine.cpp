@@ -49,18 +49,11 @@ char32_t NextChar(std::u16string_view text, size_t& i) {
 
 class FontEngine::Impl {
  public:
-  Impl() {
-    if (FT_Init_FreeType(&library_) != 0) Die("FreeType could not start");
-    for (int i = 0; i < 4; ++i) {
-      const std::string path = std::string(PELLIX_FONT_DIR) + "/" + kFaceFiles[i];
-      if (FT_New_Face(library_, path.c_str(), 0, &faces_[i]) != 0)
-        Die("font file missing: " + path + " (install fonts-dejavu-core)");
-    }
-  }
+  explicit Impl(std::string font_dir) : font_dir_(std::move(font_dir)) {}
   ~Impl() {
-    for (FT_Face f : faces_)
+    for (FT_Face f : files_)
       if (f) FT_Done_Face(f);
-    FT_Done_FreeType(library_);
+    if (library_) FT_Done_FreeType(library_);
   }
 
   std::mutex mutex;
@@ -72,6 +65,15 @@ class FontEngine::Impl {
     if (it != metrics_.end()) return it->second;
     FT_Face face = SizedFace(font.style, size);
     FontMetrics m;
+    if (!face) {
+      // No font at all: text keeps plausible boxes, so layout still works, but shows no glyphs.
+      m.ascent = (size * 4 + 4) / 5;
+      m.descent = size - m.ascent + 1;
+      m.height = m.ascent + m.descent;
+      m.max_width = m.average_width = (size + 1) / 2;
+      metrics_.emplace(key, m);
+      return m;
+    }
     // Scaled design metrics, rounded outward so that a line holds every glyph.
     m.ascent = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
     m.descent = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
@@ -88,6 +90,10 @@ class FontEngine::Impl {
     if (it != glyphs_.end()) return it->second;
     Glyph g;
     FT_Face face = SizedFace(style, size);
+    if (!face) {
+      g.advance = (size + 1) / 2;
+      return glyphs_.emplace(key, std::move(g)).first->second;
+    }
     const FT_UInt index = FT_Get_Char_Index(face, ch);
     if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) == 0 &&
         FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) == 0) {
@@ -107,35 +113,89 @@ class FontEngine::Impl {
   }
 
  private:
-  [[noreturn]] static void Die(const std::string& why) {
-    std::fprintf(stderr, "pellix device: %s\n", why.c_str());
-    std::abort();
-  }
   static uint32_t MetricsKey(FontStyle style, int size) {
     return (static_cast<uint32_t>(style) << 16) | static_cast<uint32_t>(size);
   }
-  FT_Face SizedFace(FontStyle style, int size) {
+  // The face that draws `style`, loaded on first use so that commands which draw nothing never
+  // open a font. A missing oblique face is the upright one slanted by a shear; a missing bold
+  // face is the regular one. Only a missing regular face leaves text without glyphs.
+  FT_Face FaceFor(FontStyle style) {
     const int i = static_cast<int>(style);
-    if (sizes_[i] != size) {
-      FT_Set_Pixel_Sizes(faces_[i], 0, static_cast<FT_UInt>(size));
-      sizes_[i] = size;
+    if (resolved_[i]) return faces_[i];
+    resolved_[i] = true;
+    if (!library_ && FT_Init_FreeType(&library_) != 0) {
+      library_ = nullptr;
+      Warn("FreeType could not start; text is drawn without glyphs");
+      return nullptr;
     }
-    return faces_[i];
+    const std::string path = font_dir_ + "/" + kFaceFiles[i];
+    if (FT_New_Face(library_, path.c_str(), 0, &files_[i]) == 0) {
+      faces_[i] = files_[i];
+      return faces_[i];
+    }
+    files_[i] = nullptr;
+    const bool oblique = style == FontStyle::kOblique || style == FontStyle::kBoldOblique;
+    const bool bold = style == FontStyle::kBold || style == FontStyle::kBoldOblique;
+    FontStyle upright = bold ? FontStyle::kBold : FontStyle::kRegular;
+    if (!oblique) upright = FontStyle::kRegular;
+    if (style == FontStyle::kRegular) {
+      Warn("font file missing: " + path + " (install fonts-dejavu-core); text is drawn without glyphs");
+      return nullptr;
+    }
+    Warn("font file missing: " + path + " (install " + (oblique ? "fonts-dejavu-extra" : "fonts-dejavu-core") +
+         "); " + (oblique ? "slanting the upright face instead" : "using the regular face instead"));
+    FT_Face base = FaceFor(upright);
+    if (!base) return nullptr;
+    // A face object carries one size and one transform, so the slanted copy is a face of its own.
+    if (FT_New_Face(library_, (font_dir_ + "/" + kFaceFiles[static_cast<int>(upright)]).c_str(), 0, &files_[i]) != 0) {
+      files_[i] = nullptr;
+      return faces_[i] = base;
+    }
+    if (oblique) {
+      FT_Matrix shear{0x10000, 0x3000 /* about 11 degrees, the slant of the real oblique faces */, 0, 0x10000};
+      FT_Set_Transform(files_[i], &shear, nullptr);
+    }
+    return faces_[i] = files_[i];
   }
 
+  FT_Face SizedFace(FontStyle style, int size) {
+    const int i = static_cast<int>(style);
+    FT_Face face = FaceFor(style);
+    if (face && sizes_[i] != size) {
+      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(size));
+      sizes_[i] = size;
+    }
+    return face;
+  }
+
+  // One line on standard error per process for all missing fonts together: a newcomer learns
+  // what to install without a warning on every command.
+  void Warn(const std::string& why) {
+    if (!warned_) std::fprintf(stderr, "pellix device: %s\n", why.c_str());
+    warned_ = true;
+  }
+
+  std::string font_dir_;
   FT_Library library_ = nullptr;
-  FT_Face faces_[4] = {};
+  FT_Face files_[4] = {};   // faces this engine opened (and frees)
+  FT_Face faces_[4] = {};   // the face that draws each style; may share another style's file
+  bool resolved_[4] = {};
+  bool warned_ = false;
   int sizes_[4] = {0, 0, 0, 0};
   std::unordered_map<uint32_t, FontMetrics> metrics_;
   std::unordered_map<uint64_t, Glyph> glyphs_;
 };
 
-FontEngine::FontEngine() : impl_(std::make_unique<Impl>()) {}
+FontEngine::FontEngine(std::string font_dir) : impl_(std::make_unique<Impl>(std::move(font_dir))) {}
 FontEngine::~FontEngine() = default;
 
 FontEngine& FontEngine::Shared() {
   // Never destroyed: the HTML view or a late thread may still measure text at exit.
-  static FontEngine* engine = new FontEngine();
+  // PELLIX_FONT_DIR names another folder with the same faces, for hosts that keep them elsewhere.
+  static FontEngine* engine = [] {
+    const char* dir = std::getenv("PELLIX_FONT_DIR");
+    return new FontEngine(dir && *dir ? dir : PELLIX_FONT_DIR);
+  }();
   return *engine;
 }
 

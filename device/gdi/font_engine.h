@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "gdi/rect.h"
@@ -40,8 +41,12 @@ struct FontMetrics {
 
 class FontEngine {
  public:
-  // The process's engine. Aborts with a message when the font files cannot be loaded.
+  // The process's engine, on the system's DejaVu faces (or those in the folder the environment
+  // variable PELLIX_FONT_DIR names). Faces are opened when first drawn or
+  // measured; a missing face falls back (see FaceFor) with one warning on standard error.
   static FontEngine& Shared();
+  // An engine on the faces in `font_dir` (DejaVuSans.ttf, -Bold, -Oblique, -BoldOblique).
+  explicit FontEngine(std::string font_dir);
 
   FontMetrics Metrics(const Font& font);
   // Sum of the advances of the UTF-16 text (surrogate pairs are one character).
@@ -59,7 +64,6 @@ class FontEngine {
 
  private:
   class Impl;
-  FontEngine();
   std::unique_ptr<Impl> impl_;
 };
 

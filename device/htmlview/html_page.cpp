@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "htmlview/master_style.h"
+#include "htmlview/page_bounds.h"
 #include "htmlview/page_container.h"
 #include "kernel/device_image.h"
 
@@ -66,7 +67,7 @@ void HtmlPage::BuildDocument() {
   doc_.reset();
   container_->TrimFonts();
   container_->set_zoom(zoom_);
-  std::string text = source_;
+  std::string text = BoundPage(source_);
   if (!styles_.empty()) {
     // Added style sheets come after the page's own, so they win where both set a property.
     // A "</style" inside one would end it early; it is cut there.

@@ -11,6 +11,7 @@
 #include "imaging/bitmap_image.h"
 #include "imaging/image_decoder.h"
 #include "kernel/device.h"
+#include "kernel/host_file.h"
 
 namespace pellix::device::imaging {
 namespace {
@@ -40,10 +41,10 @@ class ImagingFactory final : public com::ComObject<IImagingFactory> {
     if (!device) return E_FAIL;
     auto path = device->image().MapPath(filename);
     if (!path) return E_INVALIDARG;
-    std::ifstream in(*path, std::ios::binary);
-    if (!in) return E_FAIL;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return ImageFromBytes(bytes, image);
+    // The same bound as for a stream: a picture file is never read whole beyond it.
+    auto bytes = ReadHostFile(*path, 64u * 1024 * 1024);
+    if (!bytes) return E_FAIL;
+    return ImageFromBytes(*bytes, image);
   }
 
   STDMETHODIMP CreateImageFromBuffer(const VOID* buffer, UINT size, BufferDisposalFlag disposal,

@@ -239,10 +239,22 @@ std::vector<uint8_t> MovingSquareGif(int frames, int size) {
   return WriteGif(desc);
 }
 
-void WriteSampleSet(const std::filesystem::path& dir) {
-  std::filesystem::create_directories(dir);
+bool WriteSampleSet(const std::filesystem::path& dir, std::string* error) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (ec || !std::filesystem::is_directory(dir, ec)) {
+    if (error) *error = dir.string() + ": cannot make a folder there" + (ec ? " (" + ec.message() + ")" : "");
+    return false;
+  }
+  bool ok = true;
   auto save = [&](const char* name, const std::vector<uint8_t>& bytes) {
-    std::ofstream(dir / name, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!ok) return;
+    std::ofstream out(dir / name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out.flush()) {
+      ok = false;
+      if (error) *error = (dir / name).string() + ": cannot write";
+    }
   };
   std::vector<uint32_t> gradient(16 * 8);
   for (int y = 0; y < 8; ++y)
@@ -265,6 +277,7 @@ void WriteSampleSet(const std::filesystem::path& dir) {
   save("picture.bmp", WriteBmp(bmp));
   save("empty.gif", {});
   save("unknown.bin", {'h', 'e', 'l', 'l', 'o'});
+  return ok;
 }
 
 }  // namespace pellix::device::imaging::samples

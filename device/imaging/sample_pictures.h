@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace pellix::device::imaging::samples {
@@ -50,6 +51,8 @@ std::vector<uint8_t> WriteBmp(const BmpSpec& desc);
 std::vector<uint8_t> MovingSquareGif(int frames, int size);
 
 // Writes one picture of each kind the decoders handle, and broken ones, into `dir`.
-void WriteSampleSet(const std::filesystem::path& dir);
+// Writes the sample set into `dir` (made when missing). False, with the reason in `error`, when
+// the folder cannot be made or a file cannot be written.
+bool WriteSampleSet(const std::filesystem::path& dir, std::string* error = nullptr);
 
 }  // namespace pellix::device::imaging::samples

@@ -1,7 +1,8 @@
 #include "kernel/device_image.h"
 
+#include "kernel/host_file.h"
+
 #include <fstream>
-#include <sstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -126,13 +127,14 @@ Result<DeviceImage> DeviceImage::Create(const fs::path& dir, const Profile& prof
 }
 
 Result<DeviceImage> DeviceImage::Open(const fs::path& dir) {
-  std::ifstream in(dir / kProfileFile, std::ios::binary);
-  if (!in) return Fail("no device image at " + dir.string() + " (create one with 'pellix-device init')");
-  std::stringstream text;
-  text << in.rdbuf();
-  Result<Profile> profile = Profile::Parse(text.str());
-  if (!profile) return Fail((dir / kProfileFile).string() + ": " + profile.error().message);
   std::error_code ec;
+  if (!fs::exists(dir / kProfileFile, ec))
+    return Fail("no device image at " + dir.string() + " (create one with 'pellix-device init')");
+  // A profile is a few short lines; anything longer is not one.
+  auto text = ReadHostText(dir / kProfileFile, 64 * 1024);
+  if (!text) return text.error();
+  Result<Profile> profile = Profile::Parse(*text);
+  if (!profile) return Fail((dir / kProfileFile).string() + ": " + profile.error().message);
   fs::create_directories(dir / "fs", ec);
   return DeviceImage(fs::absolute(dir), *profile);
 }

@@ -55,6 +55,13 @@ DWORD ErrnoToError(int e) {
   }
 }
 
+// The device's files are regular files. A link in the image to a device node (/dev/zero) or a
+// folder opened as a file would hand the module an endless or unreadable stream.
+bool NotARegularFile(const fs::path& host) {
+  struct stat st {};
+  return stat(host.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD disposition,
@@ -104,6 +111,10 @@ HANDLE CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTRIBUTES,
     default:
       SetLastError(ERROR_INVALID_PARAMETER);
       return INVALID_HANDLE_VALUE;
+  }
+  if (NotARegularFile(host)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
   }
   FILE* f = std::fopen(host.c_str(), mode);
   if (!f) {
@@ -278,6 +289,10 @@ FILE* _wfopen(const WCHAR* devicePath, const WCHAR* mode) {
     if (*m != u't') narrow_mode += static_cast<char>(*m);
   }
   if (narrow_mode.find('b') == std::string::npos) narrow_mode += 'b';
+  if (NotARegularFile(host)) {
+    errno = EACCES;
+    return nullptr;
+  }
   return std::fopen(host.c_str(), narrow_mode.c_str());
 }
 

@@ -2,14 +2,11 @@
 
 #include <sqlite3.h>
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "kernel/device.h"
+#include "kernel/image_database.h"
 
 namespace pellix::device {
 
@@ -97,35 +94,50 @@ Registry::Registry(Device& device) { Open(device.image().registry_db().string())
 Registry::Registry(const std::string& database_path) { Open(database_path); }
 
 Registry::~Registry() {
-  if (shm_header_) munmap(const_cast<unsigned char*>(shm_header_), sizeof seen_header_);
   sqlite3_finalize(data_version_);
-  sqlite3_close(db_);
+  sqlite3_close(db_);  // also unmaps the WAL index that shm_header_ points into
 }
 
 void Registry::Open(const std::string& database_path) {
-  if (sqlite3_open_v2(database_path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                                     SQLITE_OPEN_FULLMUTEX,
-                      nullptr) != SQLITE_OK) {
-    open_error_ = db_ ? sqlite3_errmsg(db_) : "cannot open registry";
-    sqlite3_close(db_);
-    db_ = nullptr;
+  auto opened = OpenImageDatabase(database_path, SQLITE_OPEN_FULLMUTEX, 5000);
+  if (!opened) {
+    open_error_ = opened.error().message;
     return;
   }
-  sqlite3_busy_timeout(db_, 5000);
-  if (Status s = Exec(kSchema); !s) {
-    open_error_ = s.error().message;
-    return;
+  db_ = opened->db;
+  read_only_ = opened->read_only;
+  if (!read_only_) {
+    if (Status s = Exec(kSchema); !s) {
+      open_error_ = database_path + ": " + s.error().message;
+      return;
+    }
+  }
+  // A damaged file may still have a readable first page; the whole check reads every page,
+  // which for a registry costs well under a millisecond.
+  {
+    Statement check(db_, "PRAGMA quick_check");
+    const int rc = check.Step();
+    const std::u16string verdict = rc == SQLITE_ROW ? check.Text(0) : u"";
+    if (rc != SQLITE_ROW || verdict != u"ok") {
+      open_error_ = database_path + ": " + (rc == SQLITE_ROW ? Utf16ToUtf8(verdict) : sqlite3_errmsg(db_));
+      return;
+    }
   }
   sqlite3_prepare_v2(db_, "PRAGMA data_version", -1, &data_version_, nullptr);
-  // The WAL index exists while any connection (ours included) has the database open.
-  int fd = open((database_path + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    void* map = mmap(nullptr, sizeof seen_header_, PROT_READ, MAP_SHARED, fd, 0);
-    if (map != MAP_FAILED) shm_header_ = static_cast<const volatile unsigned char*>(map);
-    close(fd);
+  // The WAL index as SQLite itself maps it. Mapping the "-shm" file a second time would need a
+  // descriptor of our own, and closing that would drop SQLite's locks on the file (POSIX locks
+  // belong to the process and go with any descriptor of the file), letting another process
+  // reset the index under both mappings.
+  sqlite3_file* file = nullptr;
+  if (!read_only_ && sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) == SQLITE_OK && file &&
+      file->pMethods && file->pMethods->iVersion >= 2 && file->pMethods->xShmMap) {
+    volatile void* region = nullptr;
+    if (file->pMethods->xShmMap(file, 0, 32 * 1024, 0, &region) == SQLITE_OK && region)
+      shm_header_ = static_cast<const volatile unsigned char*>(region);
   }
   std::lock_guard lock(mutex_);
   RefreshIfChanged();
+  if (!load_error_.empty()) open_error_ = database_path + ": " + load_error_;
 }
 
 Status Registry::Exec(const char* sql) {
@@ -157,16 +169,19 @@ void Registry::RefreshIfChanged() {
 }
 
 void Registry::Reload() {
+  load_error_.clear();
   keys_.clear();
   next_order_ = 0;
   Statement keys(db_, "SELECT root, path FROM keys ORDER BY id");
-  while (keys.Step() == SQLITE_ROW) {
+  int rc;
+  while ((rc = keys.Step()) == SQLITE_ROW) {
     auto root = static_cast<uint32_t>(keys.Int(0));
     std::u16string path = keys.Text(1);
     keys_[{root, Fold(path)}] = Key{path, next_order_++, {}};
   }
+  if (rc != SQLITE_DONE) load_error_ = sqlite3_errmsg(db_);
   Statement values(db_, "SELECT root, key_folded, name, type, data FROM reg_values ORDER BY id");
-  while (values.Step() == SQLITE_ROW) {
+  while ((rc = values.Step()) == SQLITE_ROW) {
     auto root = static_cast<uint32_t>(values.Int(0));
     auto it = keys_.find({root, values.Text(1)});
     if (it == keys_.end()) continue;
@@ -175,6 +190,7 @@ void Registry::Reload() {
     it->second.values.push_back(Key::Stored{
         std::move(folded), RegistryValue{std::move(name), static_cast<uint32_t>(values.Int(3)), values.Blob(4)}});
   }
+  if (rc != SQLITE_DONE && load_error_.empty()) load_error_ = sqlite3_errmsg(db_);
 }
 
 Registry::Key* Registry::FindKey(RegistryRoot root, std::u16string_view normalized) {

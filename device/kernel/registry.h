@@ -2,7 +2,7 @@
 // in-memory copy. Before each read the copy is checked against the database, so a change
 // another process made to the same image (pellix-device reg set while a device runs) is seen at
 // the next read. The check reads the header of the WAL index, which every commit rewrites,
-// through a shared mapping (no system call); only when that header moved does it ask SQLite for
+// through SQLite's own mapping of it (no system call); only when that header moved does it ask SQLite for
 // the data version, which costs a read transaction. Writes go to the database first, in a transaction, then to the copy.
 // Thread-safe: one lock guards the connection and the copy.
 #pragma once
@@ -40,7 +40,10 @@ class Registry {
   Registry(const Registry&) = delete;
   Registry& operator=(const Registry&) = delete;
 
+  // Why the database could not be opened or read, naming the file; empty when it is healthy.
   const std::string& open_error() const { return open_error_; }
+  // True when the image cannot be written: reads work, every write fails.
+  bool read_only() const { return read_only_; }
 
   // Paths are key names separated by backslashes ("Software\\Pellix"); empty is the root.
   bool KeyExists(RegistryRoot root, std::u16string_view path);
@@ -94,7 +97,9 @@ class Registry {
   sqlite3* db_ = nullptr;
   sqlite3_stmt* data_version_ = nullptr;
   int64_t seen_version_ = -1;
-  const volatile unsigned char* shm_header_ = nullptr;  // mapped WAL index, read only
+  const volatile unsigned char* shm_header_ = nullptr;  // SQLite's own mapping of the WAL index
+  bool read_only_ = false;
+  std::string load_error_;  // set by Reload when the database could not be read whole
   unsigned char seen_header_[48] = {};
   std::string open_error_;
   std::map<KeyId, Key> keys_;

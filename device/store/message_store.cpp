@@ -84,6 +84,8 @@ Status MessageStore::Open(const std::filesystem::path& file) {
 }
 
 Status MessageStore::CreateSchema() {
+  // A read-only image's store is as it was made; there is nothing to create.
+  if (db_->read_only()) return LoadCatalog();
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
   if (Status s = db_->Exec(kSchema); !s) return s;

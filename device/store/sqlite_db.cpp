@@ -1,5 +1,7 @@
 #include "store/sqlite_db.h"
 
+#include "kernel/image_database.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -84,16 +86,11 @@ std::span<const uint8_t> Statement::Blob(int column) const {
 }
 
 Result<std::unique_ptr<Database>> Database::Open(const std::filesystem::path& file, int busy_ms) {
-  sqlite3* raw = nullptr;
-  int rc = sqlite3_open_v2(file.c_str(), &raw,
-                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
-  if (rc != SQLITE_OK) {
-    std::string why = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-    sqlite3_close(raw);
-    return Fail("cannot open " + file.string() + ": " + why, rc);
-  }
-  std::unique_ptr<Database> db(new Database(raw));
-  sqlite3_busy_timeout(raw, busy_ms);
+  auto opened = OpenImageDatabase(file, SQLITE_OPEN_NOMUTEX, busy_ms);
+  if (!opened) return opened.error();
+  std::unique_ptr<Database> db(new Database(opened->db));
+  db->read_only_ = opened->read_only;
+  if (db->read_only_) return db;
   // Strings are UTF-16 on the device: storing them so keeps every code unit as written.
   // Small pages keep the bytes written per commit low: every property write is a commit.
   if (Status s = db->Exec("PRAGMA page_size = 1024;"
@@ -102,7 +99,7 @@ Result<std::unique_ptr<Database>> Database::Open(const std::filesystem::path& fi
                           "PRAGMA synchronous = NORMAL;"
                           "PRAGMA foreign_keys = ON;");
       !s)
-    return s.error();
+    return Fail(file.string() + ": " + s.error().message, s.error().code);
   return db;
 }
 

@@ -70,7 +70,8 @@ class Use {
 class Database {
  public:
   // Opens (creating when missing) in WAL mode, so other processes may read while this one
-  // writes; waits up to `busy_ms` for another writer.
+  // writes; waits up to `busy_ms` for another writer. An image that cannot be written is
+  // opened read-only (read_only()); a file that is not a database is refused, by name.
   static Result<std::unique_ptr<Database>> Open(const std::filesystem::path& file,
                                                 int busy_ms = 5000);
   ~Database();
@@ -83,6 +84,7 @@ class Database {
   int64_t LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
   int Changes() const { return sqlite3_changes(db_); }
   std::string LastError() const { return sqlite3_errmsg(db_); }
+  bool read_only() const { return read_only_; }
 
   // BEGIN IMMEDIATE ... COMMIT, rolled back unless Commit succeeds.
   class Transaction {
@@ -102,6 +104,7 @@ class Database {
   explicit Database(sqlite3* db) : db_(db) {}
 
   sqlite3* db_;
+  bool read_only_ = false;
   std::unordered_map<const char*, std::unique_ptr<Statement>> cache_;
 };
 

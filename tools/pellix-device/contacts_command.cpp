@@ -1,15 +1,19 @@
 // pellix-device contacts: adds, lists and finds contacts in the image's contact store, and
 // shows what the module's own lookup makes of a number.
 #include <windows.h>
+#include <imaging.h>
+#include <objbase.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "command.h"
+#include "com/com_object.h"
 #include "contacts/contact_store.h"
+#include "kernel/host_file.h"
 #include "kernel/device.h"
 #include "rule/contact_lookup.h"
 
@@ -24,6 +28,52 @@ using device::Utf8ToUtf16;
 constexpr Field kPhoneOrder[] = {Field::kMobilePhone, Field::kHomePhone, Field::kBusinessPhone,
                                  Field::kHome2Phone, Field::kBusiness2Phone, Field::kCarPhone,
                                  Field::kPager, Field::kRadioPhone, Field::kAssistantPhone};
+
+// A contact picture is kept in the contact store and decoded at every lookup; a handheld's
+// contact pictures are small, and this leaves room for any photo scaled for one.
+constexpr size_t kMaxPictureBytes = 1024 * 1024;
+constexpr size_t kMaxNameLength = 255;
+constexpr int kMinDigits = 3, kMaxDigits = 20;  // a short code ("112") up to a number with extension
+
+// Why `number` is not a telephone number, or empty: digits with the usual separators, a "+"
+// only in front, and star and hash for service codes.
+std::string PhoneProblem(const std::string& number) {
+  int digits = 0;
+  for (size_t i = 0; i < number.size(); ++i) {
+    const char c = number[i];
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c == '+') {
+      if (number.find_first_not_of(' ') != i) return "a \"+\" may only start it";
+    } else if (!std::strchr(" -()./*#", c)) {
+      return "it may only hold digits, spaces and + - ( ) . / * #";
+    }
+  }
+  if (digits < kMinDigits) return "it has fewer than " + std::to_string(kMinDigits) + " digits";
+  if (digits > kMaxDigits) return "it has more than " + std::to_string(kMaxDigits) + " digits";
+  return {};
+}
+
+// The picture as the imaging library sees it: a picture it decodes, or the reason it refuses.
+std::string PictureProblem(const std::vector<uint8_t>& bytes) {
+  if (FAILED(CoInitializeEx(nullptr, 0))) return "COM would not start";
+  std::string problem;
+  {
+    device::com::ComPtr<IImagingFactory> factory;
+    device::com::ComPtr<IImage> image;
+    ImageInfo info{};
+    if (FAILED(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
+                                reinterpret_cast<void**>(factory.put())))) {
+      problem = "no imaging factory";
+    } else if (FAILED(factory->CreateImageFromBuffer(bytes.data(), static_cast<UINT>(bytes.size()),
+                                                     BufferDisposalFlagNone, image.put())) ||
+               FAILED(image->GetImageInfo(&info)) || info.Width == 0 || info.Height == 0) {
+      problem = "not a picture the imaging library can decode";
+    }
+  }
+  CoUninitialize();
+  return problem;
+}
 
 std::string Describe(const Contact& c) {
   std::string line = std::to_string(c.oid) + "\t" + Utf16ToUtf8(c.DisplayName());
@@ -62,17 +112,40 @@ int Add(const Invocation& inv) {
     }
   }
   if (!named || phones.empty()) return UsageError("contacts");
+  const std::u16string& name = c.fields[Field::kFileAs];
+  if (name.find_first_not_of(u" \t") == std::u16string::npos) return Fail("the name is empty");
+  if (name.size() > kMaxNameLength) return Fail("the name is longer than " + std::to_string(kMaxNameLength) + " characters");
+  for (char16_t ch : name)
+    if (ch < 0x20 || ch == 0x7F) return Fail("the name holds a control character");
   if (phones.size() > std::size(kPhoneOrder)) return Fail("too many telephone numbers");
+  for (const std::string& phone : phones)
+    if (std::string why = PhoneProblem(phone); !why.empty()) return Fail("'" + phone + "' is not a telephone number: " + why);
   for (size_t i = 0; i < phones.size(); ++i) c.fields[kPhoneOrder[i]] = Utf8ToUtf16(phones[i]);
   if (!picture_file.empty()) {
-    std::ifstream in(picture_file, std::ios::binary);
-    if (!in) return Fail("cannot read " + picture_file);
-    c.picture = std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    auto bytes = device::ReadHostFile(picture_file, kMaxPictureBytes);
+    if (!bytes) return Fail(bytes.error().message);
+    c.picture = std::move(*bytes);
   }
   if (!BootImage(inv)) return 1;
+  if (c.picture) {
+    if (std::string why = PictureProblem(*c.picture); !why.empty()) return Fail(picture_file + ": " + why);
+  }
   auto& store = ContactStore::Of(device::Device::Get());
   if (device::Status s = store.Save(c); !s) return Fail(s.error().message);
   std::printf("%lld\n", static_cast<long long>(c.oid));
+  return 0;
+}
+
+int Remove(const Invocation& inv) {
+  if (inv.args.size() != 2) return UsageError("contacts");
+  const std::string& text = inv.args[1];
+  char* end = nullptr;
+  const long long oid = std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || oid <= 0) return Fail("'" + text + "' is not a contact's object identifier");
+  if (!BootImage(inv)) return 1;
+  auto& store = ContactStore::Of(device::Device::Get());
+  if (!store.status()) return Fail(store.status().error().message);
+  if (device::Status s = store.Delete(oid); !s) return Fail(s.error().message + " " + text);
   return 0;
 }
 
@@ -146,6 +219,7 @@ int Contacts(Invocation& inv) {
   const std::string& sub = inv.args[0];
   if (sub == "add") return Add(inv);
   if (sub == "list") return List(inv);
+  if (sub == "remove") return Remove(inv);
   if (sub == "find") return Find(inv);
   if (sub == "lookup") return Lookup(inv);
   return UsageError("contacts");
@@ -155,6 +229,7 @@ int Contacts(Invocation& inv) {
 
 PELLIX_COMMAND("contacts", "contacts add --name NAME --phone NUMBER... [--picture FILE]",
                "add a contact; prints its object identifier", Contacts);
+PELLIX_COMMAND("contacts", "contacts remove OID", "remove the contact with that object identifier", Contacts);
 PELLIX_COMMAND("contacts", "contacts list", "list the contacts (oid, name, numbers, picture)", Contacts);
 PELLIX_COMMAND("contacts", "contacts find NUMBER",
                "find the contact with a telephone number (oid, name, field)", Contacts);

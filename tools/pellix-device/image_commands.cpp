@@ -9,6 +9,7 @@
 #include "command.h"
 #include "kernel/codepage.h"
 #include "kernel/device_image.h"
+#include "kernel/host_file.h"
 #include "kernel/registry.h"
 
 namespace fs = std::filesystem;
@@ -102,12 +103,12 @@ int Log(Invocation& inv) {
   auto image = device::DeviceImage::Open(inv.image_dir);
   if (!image) return Fail(image.error().message);
   auto path = image->MapPath(u"\\PellixInbox.log");
-  std::ifstream in(*path, std::ios::binary);
-  if (!in) return Fail("the device has no \\PellixInbox.log (is DebugLogging on?)");
-  std::stringstream bytes;
-  bytes << in.rdbuf();
+  std::error_code ec;
+  if (!fs::exists(*path, ec)) return Fail("the device has no \\PellixInbox.log (is DebugLogging on?)");
+  auto bytes = device::ReadHostText(*path, 64u * 1024 * 1024);
+  if (!bytes) return Fail(bytes.error().message);
   // The log is in the device's ANSI code page; the terminal wants UTF-8.
-  std::string text = device::Utf16ToUtf8(device::codepage::AnsiToWide(bytes.str()));
+  std::string text = device::Utf16ToUtf8(device::codepage::AnsiToWide(*bytes));
   std::fwrite(text.data(), 1, text.size(), stdout);
   return 0;
 }

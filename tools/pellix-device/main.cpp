@@ -7,6 +7,7 @@
 
 #include "command.h"
 #include "kernel/device.h"
+#include "kernel/registry.h"
 
 namespace pellix::tool {
 
@@ -39,8 +40,18 @@ bool BootImage(const Invocation& inv) {
     Fail(image.error().message);
     return false;
   }
+  // Every image has a registry from init on; without it the module would quietly run on defaults.
+  const std::string registry_db = image->registry_db().string();
+  if (!std::filesystem::exists(image->registry_db())) {
+    Fail(registry_db + ": missing, so the image is damaged (make a new one with 'init --force')");
+    return false;
+  }
   device::Device& d = device::Device::Boot(std::move(*image));
   d.journal().set_echo_debug(inv.verbose);
+  if (const std::string& why = d.Component<device::Registry>().open_error(); !why.empty()) {
+    Fail(why);
+    return false;
+  }
   return true;
 }
 

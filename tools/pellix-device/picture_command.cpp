@@ -6,17 +6,20 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <string>
+#include <vector>
 
 #include "command.h"
 #include "com/com_object.h"
 #include "imaging/sample_pictures.h"
+#include "kernel/host_file.h"
 
 namespace pellix::tool {
 namespace {
 
 using device::com::ComPtr;
+
+constexpr size_t kMaxPictureBytes = 64u * 1024 * 1024;
 
 const char* FormatName(const GUID& raw) {
   if (IsEqualGUID(raw, ImageFormatGIF)) return "GIF";
@@ -53,9 +56,10 @@ std::vector<uint8_t> Property(IImageDecoder* decoder, PROPID id) {
 }
 
 int Info(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) return Fail(file + ": cannot open");
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The imaging library reads no stream beyond this either.
+  auto read = device::ReadHostFile(file, kMaxPictureBytes);
+  if (!read) return Fail(read.error().message);
+  const std::vector<uint8_t>& bytes = *read;
 
   if (FAILED(CoInitializeEx(nullptr, 0))) return Fail("COM would not start");
   int status = 0;
@@ -106,7 +110,8 @@ int Info(const std::string& file) {
 int Run(Invocation& inv) {
   if (inv.args.size() == 2 && inv.args[0] == "info") return Info(inv.args[1]);
   if (inv.args.size() == 2 && inv.args[0] == "samples") {
-    device::imaging::samples::WriteSampleSet(inv.args[1]);
+    std::string error;
+    if (!device::imaging::samples::WriteSampleSet(inv.args[1], &error)) return Fail(error);
     std::printf("sample pictures written to %s\n", inv.args[1].c_str());
     return 0;
   }

@@ -154,8 +154,10 @@ int Reg(Invocation& inv) {
   const std::string& verb = a[0];
   auto image = device::DeviceImage::Open(inv.image_dir);
   if (!image) return Fail(image.error().message);
+  if (!std::filesystem::exists(image->registry_db()))
+    return Fail(image->registry_db().string() + ": missing, so the image is damaged (make a new one with 'init --force')");
   Registry registry(image->registry_db().string());
-  if (!registry.open_error().empty()) return Fail("registry: " + registry.open_error());
+  if (!registry.open_error().empty()) return Fail(registry.open_error());
 
   RegistryRoot root = RegistryRoot::kCurrentUser;
   std::u16string path;

@@ -43,7 +43,16 @@ int Render(Invocation& inv) {
     }
   }
   if (!haveText) return UsageError("render");
-  if (text == "-") text.assign(std::istreambuf_iterator<char>(std::cin), {});
+  if (text == "-") {
+    // An SMS is a few hundred characters; standard input is read only up to a bound.
+    constexpr size_t kMaxText = 1024 * 1024;
+    text.clear();
+    char chunk[4096];
+    while (size_t n = std::fread(chunk, 1, sizeof chunk, stdin)) {
+      if (text.size() + n > kMaxText) return Fail("standard input holds more than 1 MB of text");
+      text.append(chunk, n);
+    }
+  }
 
   if (!BootImage(inv)) return 1;
   GetSettings();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "skin_check.h"
+#include "kernel/host_file.h"
 #include "skin/ini_reader.h"
 #include "skin/skin.h"
 #include "skin/skin_expression.h"
@@ -21,6 +22,9 @@ namespace pellix::tool {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Skin files are small pages, lists and pictures; a larger one is not read whole.
+constexpr size_t kMaxSkinFile = 16u * 1024 * 1024;
 
 enum class KeyKind { Expression, Geometry, Picture, Integer };
 
@@ -372,8 +376,9 @@ class Checker {
   // copy: the platform's colour-to-monochrome copy makes white exactly the pixels of the
   // source context's background colour, white. Other formats are only recognised.
   static std::string PictureShapeProblem(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto read = device::ReadHostFile(path, kMaxSkinFile);
+    if (!read) return "cannot be read: " + read.error().message;
+    const std::vector<uint8_t>& data = *read;
     auto starts = [&](const char* sig, size_t n) {
       return data.size() >= n && std::memcmp(data.data(), sig, n) == 0;
     };
@@ -434,8 +439,9 @@ class Checker {
     fs::path p = in_.map(name);
     std::error_code ec;
     if (p.empty() || !fs::is_regular_file(p, ec)) return std::nullopt;
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto text = device::ReadHostText(p, kMaxSkinFile);
+    if (!text) return std::nullopt;
+    return std::move(*text);
   }
 
   void CheckTemplate(const std::string& file, const std::string& fallback) {
@@ -481,8 +487,8 @@ class Checker {
     auto has_picture = [&](const std::string& file) {
       return !pictures.empty() && !InFolder(pictures, file).empty();
     };
-    std::ifstream in(list, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto read = device::ReadHostText(list, kMaxSkinFile);
+    std::string text = read ? std::move(*read) : std::string();
     int line = 1;
     size_t at = 0;
     while (at <= text.size()) {
