@@ -28,8 +28,21 @@ void VerticalGradient(Surface& s, const Rect& r, Pixel top, Pixel bottom) {
 Screen::Screen(Device& device) {
   const Profile& profile = device.profile();
   framebuffer_ = Surface(profile.screen_width, profile.screen_height, 0);
-  desktop_ = Surface(profile.screen_width, profile.screen_height, 0);
-  DrawDesktop(profile.dpi);
+  dpi_ = profile.dpi;
+  // The bars take the heights the system metrics give to the caption and the menu bar, so
+  // the work area the system reports lies exactly between them.
+  title_bar_height_ = std::clamp(GetSystemMetrics(SM_CYCAPTION), 1, std::max(1, profile.screen_height / 4));
+  soft_key_bar_height_ = std::clamp(GetSystemMetrics(SM_CYMENU), 1, std::max(1, profile.screen_height / 4));
+}
+
+// The desktop's pixels (and its text, hence the fonts) are made when the screen is first shown,
+// so that a command that never shows the screen never opens a font.
+const Surface& Screen::desktop() {
+  if (desktop_.width() == 0 && framebuffer_.width() > 0) {
+    desktop_ = Surface(framebuffer_.width(), framebuffer_.height(), 0);
+    DrawDesktop(dpi_);
+  }
+  return desktop_;
 }
 
 // The handheld's home screen: a title bar with the home button, signal and battery along the
@@ -37,10 +50,6 @@ Screen::Screen(Device& device) {
 void Screen::DrawDesktop(int dpi) {
   const int w = desktop_.width(), h = desktop_.height();
   auto scaled = [dpi](int px) { return std::max(1, px * dpi / 96); };
-  // The bars take the heights the system metrics give to the caption and the menu bar, so
-  // the work area the system reports lies exactly between them.
-  title_bar_height_ = std::clamp(GetSystemMetrics(SM_CYCAPTION), 1, h / 4);
-  soft_key_bar_height_ = std::clamp(GetSystemMetrics(SM_CYMENU), 1, h / 4);
   FontEngine& fonts = FontEngine::Shared();
 
   VerticalGradient(desktop_, Rect{0, title_bar_height_, w, h - soft_key_bar_height_}, 0xDCE8F8,
@@ -146,7 +155,7 @@ void Screen::ComposeWindows(Surface& target, const std::vector<WindowInfo>& wind
 }
 
 const Surface& Screen::Compose() {
-  framebuffer_.Copy(desktop_, 0, 0, desktop_.bounds());
+  framebuffer_.Copy(desktop(), 0, 0, desktop_.bounds());
   auto windows = Windows().VisibleWindows();
   ComposeWindows(framebuffer_, windows, 0, 0);
   // Forget the surfaces of windows that are gone.

@@ -38,7 +38,7 @@ class Screen {
   // The framebuffer as last composed; drawing on the screen DC goes here and lasts until the
   // next composition.
   Surface& framebuffer() { return framebuffer_; }
-  const Surface& desktop() const { return desktop_; }
+  const Surface& desktop();
 
   // The retained surface of a window, sized to its window rectangle: created on first use,
   // recreated (filled with the background brush) when the size changed.
@@ -58,6 +58,7 @@ class Screen {
 
   Surface framebuffer_;
   Surface desktop_;
+  int dpi_ = 96;
   int title_bar_height_ = 0;
   int soft_key_bar_height_ = 0;
   std::unordered_map<HWND, Surface> windows_;

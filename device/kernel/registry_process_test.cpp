@@ -86,7 +86,9 @@ TEST(RegistryMultiProcess, ParallelWritersAndReadersNeitherCrashNorLoseAcknowled
     ASSERT_EQ(waitpid(children[i], &status, 0), children[i]);
     EXPECT_TRUE(WIFEXITED(status)) << (i < kWriters ? "writer " : "reader ") << i << " died of signal "
                                    << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-    if (WIFEXITED(status)) EXPECT_EQ(WEXITSTATUS(status), 0) << "process " << i;
+    if (WIFEXITED(status)) {
+      EXPECT_EQ(WEXITSTATUS(status), 0) << "process " << i;
+    }
   }
 
   std::set<std::string> acknowledged;

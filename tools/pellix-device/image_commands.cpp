@@ -11,6 +11,8 @@
 #include "kernel/device_image.h"
 #include "kernel/host_file.h"
 #include "kernel/registry.h"
+#include "contacts/contact_store.h"
+#include "store/message_store.h"
 
 namespace fs = std::filesystem;
 
@@ -90,6 +92,14 @@ int Init(Invocation& inv) {
                                            device::RegistryValue{u"InstallDir", 1, bytes});
       !s)
     return Fail("registry: " + s.error().message);
+
+  // The stores exist from the start, so that no later command, a failing one included, adds files.
+  {
+    device::store::MessageStore messages(image->store_db());
+    if (!messages.status()) return Fail(messages.status().error().message);
+    device::contacts::ContactStore contacts(image->contacts_db());
+    if (!contacts.status()) return Fail(contacts.status().error().message);
+  }
 
   std::printf("created %s: %dx%d, %d dpi, %s, clock x%g\n", image->root().c_str(), profile.screen_width,
               profile.screen_height, profile.dpi, profile.platform.c_str(), profile.clock_speed);
