@@ -155,7 +155,8 @@ void Screen::ComposeWindows(Surface& target, const std::vector<WindowInfo>& wind
 }
 
 const Surface& Screen::Compose() {
-  framebuffer_.Copy(desktop(), 0, 0, desktop_.bounds());
+  const Surface& under = desktop();
+  framebuffer_.Copy(under, 0, 0, under.bounds());
   auto windows = Windows().VisibleWindows();
   ComposeWindows(framebuffer_, windows, 0, 0);
   // Forget the surfaces of windows that are gone.

@@ -1,6 +1,7 @@
 #include "kernel/device_image.h"
 
 #include "kernel/host_file.h"
+#include "kernel/registry.h"
 
 #include <fstream>
 #include <system_error>
@@ -123,6 +124,12 @@ Result<DeviceImage> DeviceImage::Create(const fs::path& dir, const Profile& prof
   std::ofstream out(dir / kProfileFile, std::ios::binary | std::ios::trunc);
   out << profile.Serialize();
   if (!out.flush()) return Fail("cannot write " + (dir / kProfileFile).string());
+  out.close();
+  // An image has its registry from the start: a missing one later means the image is damaged.
+  {
+    Registry registry((dir / "registry.db").string());
+    if (!registry.open_error().empty()) return Fail(registry.open_error());
+  }
   return DeviceImage(fs::absolute(dir), profile);
 }
 
