@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/sample_pictures.h"
 #include "kernel/device_image.h"
 #include "testing/temp_image.h"
 #include "tool_runner.h"
@@ -76,13 +77,22 @@ TEST_F(StoreToolTest, StoreRefusesBadInput) {
 }
 
 TEST_F(StoreToolTest, ContactsAddListFind) {
-  std::ofstream(dir_.path() / "face.gif", std::ios::binary) << "GIF89a....";
+  // A picture the imaging library decodes: a 2x2 GIF.
+  pellix::device::imaging::samples::GifSpec gif;
+  gif.width = gif.height = 2, gif.palette = {0x000000, 0xFFFFFF};
+  pellix::device::imaging::samples::GifFrameSpec frame;
+  frame.width = frame.height = 2, frame.indices = {0, 1, 1, 0};
+  gif.frames.push_back(frame);
+  const std::vector<uint8_t> face = pellix::device::imaging::samples::WriteGif(gif);
+  std::ofstream(dir_.path() / "face.gif", std::ios::binary)
+      .write(reinterpret_cast<const char*>(face.data()), static_cast<std::streamsize>(face.size()));
   ToolRun added = Tool("contacts add --name 'Anna Berg' --phone '+49 171 234567' --phone 030-1234 --picture '" +
                    (dir_.path() / "face.gif").string() + "'");
   ASSERT_EQ(added.status, 0) << added.out;
   EXPECT_EQ(added.out, "1\n");
   ToolRun list = Tool("contacts list");
-  EXPECT_EQ(list.out, "1\tAnna Berg\tmobile=+49 171 234567\thome=030-1234\tpicture=10 bytes\n");
+  EXPECT_EQ(list.out, "1\tAnna Berg\tmobile=+49 171 234567\thome=030-1234\tpicture=" + std::to_string(face.size()) +
+                          " bytes\n");
   EXPECT_EQ(Tool("contacts find +49171234567").out, "1\tAnna Berg\tmobile\n");
   EXPECT_EQ(Tool("contacts find 0301234").out, "1\tAnna Berg\thome\n");
   ToolRun missing = Tool("contacts find 0171234567");
