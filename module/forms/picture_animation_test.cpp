@@ -75,7 +75,7 @@ class PictureAnimationTest : public pellix::testing::DeviceTest {
  protected:
   void SetUp() override {
     DeviceTest::SetUp();
-    const fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() / "skins" / "default";
+    const fs::path source = fs::path(PELLIX_SKINS_DIR) / "default";
     const fs::path skins = HostPath(u"\\Skins");
     fs::create_directories(skins);
     fs::copy(source, skins / "default", fs::copy_options::recursive);

@@ -163,7 +163,7 @@ TEST_F(SkinTest, SkinFolderPath) {
 class DefaultSkinTest : public SkinTest {
  protected:
   void InstallDefault() {
-    fs::path source = fs::path(__FILE__).parent_path().parent_path().parent_path() / "skins" / "default";
+    fs::path source = fs::path(PELLIX_SKINS_DIR) / "default";
     fs::path target = HostPath(u"\\Program Files\\Pellix\\Skins\\default");
     fs::create_directories(target);
     fs::copy(source, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
