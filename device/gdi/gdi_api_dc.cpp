@@ -135,6 +135,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
   switch (object->kind) {
     case ObjectKind::kBitmap: {
       if (dc->kind() != DeviceContext::Kind::kMemory) return nullptr;
+      // A bitmap is drawn on through one memory context at a time.
+      if (t.IsSelected(*object, dc)) return nullptr;
       HGDIOBJ old = dc->bitmap ? t.HandleOf(dc->bitmap.get()) : nullptr;
       dc->bitmap = std::static_pointer_cast<Bitmap>(object);
       return old;
@@ -180,7 +182,9 @@ BOOL DeleteObject(HGDIOBJ ho) {
   ApiLock api;
   auto object = api.table().Find(ho);
   if (!object) return FailWith<BOOL>(ERROR_INVALID_HANDLE, FALSE);
-  // Stock objects survive; a selected object lives on until its context lets it go.
+  // Stock objects survive. An object a context has selected stays: the caller must select
+  // something else first, or the platform leaks it.
+  if (api.table().IsSelected(*object)) return FALSE;
   api.table().Remove(ho);
   return TRUE;
 }

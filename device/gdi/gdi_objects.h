@@ -3,8 +3,8 @@
 // forged handle is looked up and refused rather than dereferenced.
 //
 // Threads: one table per device (a device component); all access goes through its lock.
-// Objects are held by shared_ptr: a bitmap selected into a context stays alive after
-// DeleteObject until it is deselected, as on the platform (the handle itself is gone).
+// Objects are held by shared_ptr, so a context's saved states (SaveDC) keep what they name
+// alive. DeleteObject refuses an object that a context has selected, as the platform does.
 #pragma once
 
 #include <string>  // before windows.h: the SDK declares wcstol for WCHAR
@@ -89,6 +89,9 @@ class GdiTable {
   HDC AddDC(DeviceContext dc);
   DeviceContext* FindDC(HDC hdc) const;
   bool RemoveDC(HDC hdc);
+  // Whether a context other than `except` has `object` selected now (its bitmap, brush, pen
+  // or font; states kept by SaveDC do not count). Stock objects are shared and never are.
+  bool IsSelected(const GdiObject& object, const DeviceContext* except = nullptr) const;
 
   // The system font at the profile's dots per inch.
   Font SystemFont() const { return system_font_; }
@@ -120,6 +123,9 @@ GdiTable& Gdi();
 
 // The region behind an HRGN, or null. The pointer lives until the handle is deleted.
 const Region* RegionFromHandle(HRGN region);
+// Makes the region behind `handle` a copy of `value`: its region type, or ERROR for a handle
+// that is no region.
+int AssignRegion(HRGN handle, const Region& value);
 // The colour a brush paints, or none for the null brush and unknown handles. Accepts the
 // platform's system colour brushes written as (HBRUSH)(COLOR_xxx + 1).
 std::optional<Pixel> BrushColor(HBRUSH brush);

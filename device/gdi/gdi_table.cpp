@@ -2,6 +2,7 @@
 
 #include "gdi/bitmap.h"
 #include "gdi/device_context.h"
+#include "gdi/gdi_api.h"
 #include "gdi/gdi_objects.h"
 #include "kernel/device.h"
 
@@ -158,11 +159,24 @@ DeviceContext* GdiTable::FindDC(HDC hdc) const {
   return slot ? slot->dc.get() : nullptr;
 }
 
+bool GdiTable::IsSelected(const GdiObject& object, const DeviceContext* except) const {
+  std::lock_guard lock(mutex_);
+  if (object.stock) return false;
+  for (const DcSlot& slot : dc_slots_) {
+    const DeviceContext* dc = slot.dc.get();
+    if (!slot.in_use || dc == except) continue;
+    if (dc->bitmap.get() == &object || dc->brush.get() == &object || dc->pen.get() == &object ||
+        dc->font.get() == &object)
+      return true;
+  }
+  return false;
+}
+
 bool GdiTable::RemoveDC(HDC hdc) {
   std::lock_guard lock(mutex_);
   DcSlot* slot = SlotOf(hdc);
   if (!slot) return false;
-  // Drop what the context holds now (a deleted bitmap selected into it goes with it).
+  // Drop what the context holds now, so that its bitmap can be selected elsewhere.
   *slot->dc = DeviceContext::Screen();
   slot->in_use = false;
   slot->generation = (slot->generation + 1) % kDcGenerations;
@@ -176,6 +190,14 @@ PELLIX_BOOT_COMPONENT(GdiTable);
 const Region* RegionFromHandle(HRGN handle) {
   auto region = Gdi().FindAs<RegionObject>(handle, ObjectKind::kRegion);
   return region ? &region->region : nullptr;
+}
+
+int AssignRegion(HRGN handle, const Region& value) {
+  std::lock_guard lock(Gdi().mutex());
+  auto region = Gdi().FindAs<RegionObject>(handle, ObjectKind::kRegion);
+  if (!region) return ERROR;
+  region->region = value;
+  return RegionType(value);
 }
 
 std::optional<Pixel> BrushColor(HBRUSH handle) {

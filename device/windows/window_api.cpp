@@ -328,6 +328,15 @@ int SetWindowRgn(HWND hwnd, HRGN hrgn, BOOL redraw) {
   return 1;
 }
 
+int GetWindowRgn(HWND hwnd, HRGN hrgn) {
+  std::optional<pellix::device::gdi::Region> region;
+  if (!System().With(hwnd, [&](auto& w) { region = w.region; }))
+    return Fails(pellix::device::Fail("", ERROR_INVALID_WINDOW_HANDLE), ERROR);
+  if (!region) return ERROR;  // the window has the shape of its rectangle
+  const int type = pellix::device::gdi::AssignRegion(hrgn, *region);
+  return type != ERROR ? type : Fails(pellix::device::Fail("", ERROR_INVALID_HANDLE), ERROR);
+}
+
 BOOL EnableWindow(HWND hwnd, BOOL enable) {
   bool was_disabled = false;
   auto status = System().Enable(hwnd, enable != FALSE, &was_disabled);

@@ -304,6 +304,44 @@ TEST_F(WindowTest, HitTestHonoursZOrderVisibilityParentClientAndRegions) {
   EXPECT_TRUE(visible.back().region.has_value());
 }
 
+TEST_F(WindowTest, WindowRegionRoundTrip) {
+  HWND hwnd = MakeWindow(WS_POPUP | WS_VISIBLE, 10, 10, 60, 60);
+  HRGN out = CreateRectRgn(0, 0, 1, 1);
+  EXPECT_EQ(GetWindowRgn(hwnd, out), ERROR);  // no region: the window is its rectangle
+
+  // An L shape: two rectangles, so a complex region.
+  HRGN shape = CreateRectRgn(0, 0, 40, 10);
+  HRGN foot = CreateRectRgn(0, 10, 10, 40);
+  ASSERT_EQ(CombineRgn(shape, shape, foot, RGN_OR), COMPLEXREGION);
+  HRGN expected = CreateRectRgn(0, 0, 0, 0);
+  CombineRgn(expected, shape, nullptr, RGN_COPY);
+  ASSERT_TRUE(SetWindowRgn(hwnd, shape, FALSE));
+  EXPECT_EQ(GetWindowRgn(hwnd, out), COMPLEXREGION);
+  EXPECT_TRUE(EqualRgn(out, expected));
+  // A copy: changing it leaves the window's region as it was.
+  OffsetRgn(out, 5, 5);
+  HRGN again = CreateRectRgn(0, 0, 0, 0);
+  EXPECT_EQ(GetWindowRgn(hwnd, again), COMPLEXREGION);
+  EXPECT_TRUE(EqualRgn(again, expected));
+
+  HRGN box = CreateRectRgn(0, 0, 20, 20);
+  ASSERT_TRUE(SetWindowRgn(hwnd, box, FALSE));
+  EXPECT_EQ(GetWindowRgn(hwnd, out), SIMPLEREGION);
+  RECT bounds{};
+  GetRgnBox(out, &bounds);
+  EXPECT_EQ(bounds.right, 20);
+  EXPECT_EQ(bounds.bottom, 20);
+
+  EXPECT_EQ(GetWindowRgn(hwnd, reinterpret_cast<HRGN>(GetStockObject(WHITE_BRUSH))), ERROR);
+  ASSERT_TRUE(SetWindowRgn(hwnd, nullptr, FALSE));
+  EXPECT_EQ(GetWindowRgn(hwnd, out), ERROR);
+  SetLastError(0);
+  DestroyWindow(hwnd);
+  EXPECT_EQ(GetWindowRgn(hwnd, out), ERROR);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+  for (HRGN r : {out, foot, expected, again}) DeleteObject(r);
+}
+
 TEST_F(WindowTest, UpdateRegionCollectsInvalidationsUntilTaken) {
   HWND hwnd = MakeWindow(WS_POPUP | WS_BORDER | WS_VISIBLE, 0, 0, 52, 52);
   auto first = device::windows::TakeUpdateRegion(hwnd);
