@@ -173,6 +173,28 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* lprect, LPCWST
   return TRUE;
 }
 
+namespace {
+
+// DT_END_ELLIPSIS: a line wider than the box loses characters at its end until it fits with
+// "..." after it, so a long title never runs into what sits beside it.
+TextLine EndEllipsis(FontEngine& fonts, const Font& font, const TextLine& line, int width) {
+  if (line.width <= width) return line;
+  constexpr std::u16string_view kDots = u"...";
+  TextLine cut;
+  // Glyphs are at least a pixel wide, so no more characters than pixels can fit.
+  size_t keep = std::min(line.text.size(), static_cast<size_t>(std::max(width, 0)));
+  for (;; --keep) {
+    // Never split a surrogate pair.
+    if (keep > 0 && (line.text[keep - 1] & 0xFC00) == 0xD800) continue;
+    cut.text = std::u16string(line.text.substr(0, keep)) + std::u16string(kDots);
+    cut.width = fonts.Advance(font, cut.text);
+    if (cut.width <= width || keep == 0) break;
+  }
+  return cut;
+}
+
+}  // namespace
+
 int DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT format) {
   if (!lprc || (cchText != 0 && !lpchText)) return 0;
   ApiLock api;
@@ -203,7 +225,8 @@ int DrawTextW(HDC hdc, LPCWSTR lpchText, int cchText, LPRECT lprc, UINT format) 
   if (options.single_line && (format & DT_VCENTER)) top = box.top + (box.Height() - height) / 2;
   else if (options.single_line && (format & DT_BOTTOM)) top = box.bottom - height;
   const bool clip = !(format & DT_NOCLIP);
-  for (const TextLine& line : lines) {
+  for (const TextLine& whole : lines) {
+    const TextLine line = (format & DT_END_ELLIPSIS) ? EndEllipsis(fonts, font, whole, box.Width()) : whole;
     int left = box.left;
     if (format & DT_CENTER) left = box.left + (box.Width() - line.width) / 2;
     else if (format & DT_RIGHT) left = box.right - line.width;

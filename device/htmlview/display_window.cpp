@@ -7,6 +7,7 @@
 #include <string>
 
 #include "htmlview/display_view.h"
+#include "kernel/device.h"
 #include "kernel/device_image.h"
 #include "kernel/module_loader.h"
 #include "com/memory_stream.h"
@@ -81,6 +82,9 @@ std::u16string EscapePlainText(std::u16string_view text) {
 LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == WM_CREATE) {
     auto view = std::make_unique<DisplayView>(hwnd);
+    // Text is as large to the eye on a VGA handheld as on a QVGA one.
+    const pellix::device::Profile& profile = pellix::device::Device::Get().profile();
+    view->page().SetScreen(profile.screen_width, profile.screen_height, profile.dpi);
     RECT r{};
     GetClientRect(hwnd, &r);
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);

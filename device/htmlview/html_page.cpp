@@ -37,6 +37,10 @@ void HtmlPage::AddStyle(std::u16string_view css) {
   styles_ += '\n';
 }
 
+void HtmlPage::SetScreen(int width, int height, int dpi) {
+  container_->set_screen(ScreenGeometry{std::max(1, width), std::max(1, height), std::max(1, dpi)});
+}
+
 void HtmlPage::SetZoom(int level) {
   const int zoom = std::clamp(level, 0, 4);
   if (zoom == zoom_) return;

@@ -49,6 +49,9 @@ class HtmlPage {
   // A finished document is built again with the new text sizes, keeping its picture answers.
   void SetZoom(int level);
   int zoom() const { return zoom_; }
+  // The screen the page is shown on: its dots per inch set the normal text size and what a
+  // point is, its size what media queries see. Takes effect from the next Parse.
+  void SetScreen(int width, int height, int dpi);
   // Pictures wider than the view are scaled down to its width.
   void SetShrink(bool shrink) { shrink_ = shrink; }
 

@@ -12,6 +12,7 @@ namespace {
 
 // Text sizes of zoom levels 0 to 4, in percent of the normal size.
 constexpr int kZoomPercent[5] = {75, 88, 100, 125, 150};
+// The normal text size at 96 dots per inch; a VGA handheld's text is as tall to the eye.
 constexpr int kDefaultFontSize = 12;
 // A refused picture keeps this much room, so that the page does not jump when it is refused.
 constexpr int kPlaceholderSize = 16;
@@ -93,9 +94,9 @@ void PageContainer::draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* t
   }
 }
 
-int PageContainer::pt_to_px(int pt) const { return pt * 96 / 72; }
+int PageContainer::pt_to_px(int pt) const { return pt * screen_.dpi / 72; }
 
-int PageContainer::get_default_font_size() const { return kDefaultFontSize; }
+int PageContainer::get_default_font_size() const { return std::max(1, kDefaultFontSize * screen_.dpi / 96); }
 
 void PageContainer::draw_list_marker(litehtml::uint_ptr hdc, const litehtml::list_marker& marker) {
   auto* target = reinterpret_cast<DrawTarget*>(hdc);
@@ -214,19 +215,19 @@ void PageContainer::transform_text(litehtml::tstring& text, litehtml::text_trans
 }
 
 void PageContainer::get_client_rect(litehtml::position& client) const {
-  client = litehtml::position(0, 0, view_width_, 320);
+  client = litehtml::position(0, 0, view_width_, screen_.height);
 }
 
 void PageContainer::get_media_features(litehtml::media_features& media) const {
   media.type = litehtml::media_type_screen;
   media.width = view_width_;
-  media.height = 320;
-  media.device_width = 240;
-  media.device_height = 320;
+  media.height = screen_.height;
+  media.device_width = screen_.width;
+  media.device_height = screen_.height;
   media.color = 8;
   media.monochrome = 0;
   media.color_index = 256;
-  media.resolution = 96;
+  media.resolution = screen_.dpi;
 }
 
 void PageContainer::get_language(litehtml::tstring& language, litehtml::tstring& culture) const {

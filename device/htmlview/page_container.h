@@ -20,6 +20,13 @@ struct DrawTarget {
   gdi::Rect clip;  // inside the surface
 };
 
+// The handheld's screen, for CSS units, media queries and the default text size.
+struct ScreenGeometry {
+  int width = 240;
+  int height = 320;
+  int dpi = 96;
+};
+
 class PageContainer final : public litehtml::document_container {
  public:
   explicit PageContainer(HtmlPage& page);
@@ -27,6 +34,7 @@ class PageContainer final : public litehtml::document_container {
 
   void set_zoom(int level) { zoom_ = level; }
   void set_view_width(int width) { view_width_ = width; }
+  void set_screen(const ScreenGeometry& screen) { screen_ = screen; }
   // Forgets the cached fonts when there are many. REQUIRES: no document of this container
   // exists (their font handles point into the cache).
   void TrimFonts();
@@ -79,6 +87,7 @@ class PageContainer final : public litehtml::document_container {
   std::vector<std::unique_ptr<CachedFont>> fonts_;
   int zoom_ = 2;
   int view_width_ = 240;
+  ScreenGeometry screen_;
 };
 
 // Words longer than this many characters are cut into pieces of kWordPiece characters, so that

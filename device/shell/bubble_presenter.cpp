@@ -1,6 +1,7 @@
 // The platform's own notification bubble, for sinks that do not show a notification
 // themselves: a window at the top of the screen with the title, the HTML through an HTML view
 // and the request's soft keys in a menu bar. It lives on the manager's thread.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,10 +25,21 @@ namespace pellix::device::shell {
 namespace {
 
 constexpr WCHAR kBubbleClass[] = u"SHNOTIFICATIONBUBBLE";
-constexpr int kCaptionHeight = 20;
-constexpr int kTop = 26;
-constexpr int kMinBody = 40;
-constexpr int kIconSize = 16;
+
+// The bubble's chrome follows the system metrics, so it keeps its proportions at every dots
+// per inch: it hangs below the title bar, its caption holds a small icon with an edge above and
+// below, and its close box is a square at the caption's right end.
+int IconSize() { return GetSystemMetrics(SM_CXSMICON); }
+int CaptionHeight() { return GetSystemMetrics(SM_CYSMICON) + 2 * GetSystemMetrics(SM_CYEDGE); }
+int BubbleTop() { return GetSystemMetrics(SM_CYCAPTION); }
+int Padding() { return GetSystemMetrics(SM_CXEDGE) * 2; }
+// The smallest body: two lines of the HTML view's normal text.
+int MinBody() { return 2 * GetSystemMetrics(SM_CYSMICON) + 2 * GetSystemMetrics(SM_CYEDGE) * 2; }
+
+RECT CloseBox(const RECT& client) {
+  const int side = CaptionHeight();
+  return RECT{client.right - side, 0, client.right, side};
+}
 
 struct BubbleState {
   Notification notification;
@@ -91,23 +103,27 @@ LRESULT CALLBACK BubbleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (dc && state) {
         RECT r{};
         GetClientRect(hwnd, &r);
+        const int caption_height = CaptionHeight(), icon = IconSize(), pad = Padding();
         RECT caption = r;
-        caption.bottom = kCaptionHeight;
+        caption.bottom = caption_height;
         HBRUSH brush = CreateSolidBrush(RGB(0x20, 0x30, 0x60));
         FillRect(dc, &caption, brush);
         DeleteObject(brush);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
-        caption.left += 4;
+        RECT close = CloseBox(r);
+        DrawTextW(dc, u"x", 1, &close, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        RECT title = caption;
+        title.left += pad;
         if (state->notification.icon) {
-          DrawIconInto(dc, state->notification.icon, caption.left, (kCaptionHeight - kIconSize) / 2, kIconSize);
-          caption.left += kIconSize + 4;
+          DrawIconInto(dc, state->notification.icon, title.left, (caption_height - icon) / 2, icon);
+          title.left += icon + pad;
         }
-        const std::u16string& title = state->notification.title;
-        DrawTextW(dc, title.c_str(), static_cast<int>(title.size()), &caption, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-        RECT close = caption;
-        close.right -= 4;
-        DrawTextW(dc, u"x", 1, &close, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+        // A long title ends in "..." before the close box rather than running under it.
+        title.right = close.left - pad;
+        const std::u16string& text = state->notification.title;
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &title,
+                  DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
       }
       EndPaint(hwnd, &ps);
       return 0;
@@ -117,8 +133,9 @@ LRESULT CALLBACK BubbleProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (state) {
         RECT r{};
         GetClientRect(hwnd, &r);
-        const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
-        if (y < kCaptionHeight && x >= r.right - kCaptionHeight) Dismiss(hwnd, *state);
+        const POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        const RECT close = CloseBox(r);
+        if (PtInRect(&close, p)) Dismiss(hwnd, *state);
       }
       return 0;
     case WM_COMMAND:
@@ -194,30 +211,32 @@ class WindowPresenter : public NotificationPresenter {
       if (SendMessageW(n.sink, WM_NOTIFY, n.key.id, reinterpret_cast<LPARAM>(&nm)) != 0) return;
     }
     if (!RegisterBubbleClass()) return;
-    const Profile& profile = Device::Get().profile();
+    const int width = GetSystemMetrics(SM_CXSCREEN), caption = CaptionHeight(), top = BubbleTop();
+    // The bubble never reaches the soft-key bar, and fits its text up to half the screen.
+    const int max_body = std::max(MinBody(), std::min(GetSystemMetrics(SM_CYSCREEN) / 2,
+                                                      GetSystemMetrics(SM_CYSCREEN) - top - caption -
+                                                          GetSystemMetrics(SM_CYMENU)));
     auto state = std::make_shared<BubbleState>();
     state->notification = n;
     state->manager = &manager_;
-    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kBubbleClass, n.title.c_str(), WS_POPUP, 0, kTop,
-                                profile.screen_width, kCaptionHeight + kMinBody, nullptr, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, kBubbleClass, n.title.c_str(), WS_POPUP, 0, top, width,
+                                caption + MinBody(), nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return;
     {
       std::lock_guard lock(g_bubble_mutex);
       g_bubbles[hwnd] = state;
       g_current = hwnd;
     }
-    state->view = CreateWindowExW(0, DISPLAYCLASS, u"", WS_CHILD | WS_VISIBLE, 0, kCaptionHeight,
-                                  profile.screen_width, kMinBody, hwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    state->view = CreateWindowExW(0, DISPLAYCLASS, u"", WS_CHILD | WS_VISIBLE, 0, caption, width, MinBody(), hwnd,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     if (state->view) {
       SendMessageW(state->view, DTM_CLEAR, 0, 0);
       SendMessageW(state->view, DTM_ADDTEXTW, 0, reinterpret_cast<LPARAM>(n.html.c_str()));
       SendMessageW(state->view, DTM_ENDOFSOURCE, 0, 0);
-      // The bubble fits its text, up to half the screen.
-      const int body = std::clamp(static_cast<int>(SendMessageW(state->view, DTM_LAYOUTHEIGHT, 0, 0)), kMinBody,
-                                  profile.screen_height / 2);
-      MoveWindow(hwnd, 0, kTop, profile.screen_width, kCaptionHeight + body, FALSE);
-      MoveWindow(state->view, 0, kCaptionHeight, profile.screen_width, body, FALSE);
+      const int body =
+          std::clamp(static_cast<int>(SendMessageW(state->view, DTM_LAYOUTHEIGHT, 0, 0)), MinBody(), max_body);
+      MoveWindow(hwnd, 0, top, width, caption + body, FALSE);
+      MoveWindow(state->view, 0, caption, width, body, FALSE);
     }
     if (HMENU menu = MenuFor(n)) state->bar = CreateMenuBarWindow(hwnd, menu, menu != n.soft_key_menu, true);
     ShowWindow(hwnd, SW_SHOW);

@@ -74,14 +74,15 @@ void PaintBar(HWND hwnd) {
     if (bar && bar->menu) {
       SetBkMode(dc, TRANSPARENT);
       SetTextColor(dc, RGB(0xFF, 0xFF, 0xFF));
+      const int pad = 3 * GetSystemMetrics(SM_CXEDGE);
       RECT left = r, right = r;
-      left.left += 6;
+      left.left += pad;
       left.right = r.right / 2;
       right.left = r.right / 2;
-      right.right -= 6;
+      right.right -= pad;
       const std::u16string l = ItemText(bar->menu, 0), rt = ItemText(bar->menu, 1);
-      DrawTextW(dc, l.c_str(), static_cast<int>(l.size()), &left, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-      DrawTextW(dc, rt.c_str(), static_cast<int>(rt.size()), &right, DT_RIGHT | DT_VCENTER | DT_SINGLELINE);
+      DrawTextW(dc, l.c_str(), static_cast<int>(l.size()), &left, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+      DrawTextW(dc, rt.c_str(), static_cast<int>(rt.size()), &right, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
     }
   }
   EndPaint(hwnd, &ps);
@@ -168,9 +169,10 @@ bool RegisterBarClass() {
 
 HWND CreateMenuBarWindow(HWND parent, HMENU menu, bool owns_menu, bool visible) {
   if (!RegisterBarClass()) return nullptr;
-  const Profile& profile = Device::Get().profile();
+  // The bar covers the desktop's soft-key bar exactly: both are SM_CYMENU high.
+  const int height = GetSystemMetrics(SM_CYMENU);
   HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, MENUBAR_CLASSNAME, u"", WS_POPUP, 0,
-                              profile.screen_height - kMenuBarHeight, profile.screen_width, kMenuBarHeight,
+                              GetSystemMetrics(SM_CYSCREEN) - height, GetSystemMetrics(SM_CXSCREEN), height,
                               parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return nullptr;
   {

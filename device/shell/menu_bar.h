@@ -12,11 +12,10 @@
 
 namespace pellix::device::shell {
 
-inline constexpr int kMenuBarHeight = 26;
 // Posted to a bar: wParam 0 for the left soft key, 1 for the right one.
 inline constexpr UINT kPressSoftKey = WM_USER + 0x300;
 
-// Makes a bar for `menu` at the bottom of the screen, owned by `parent`. The bar destroys the
+// Makes a bar for `menu` at the bottom of the screen, SM_CYMENU high, owned by `parent`. The bar destroys the
 // menu with itself when `owns_menu` is true. Null when the window cannot be made.
 HWND CreateMenuBarWindow(HWND parent, HMENU menu, bool owns_menu, bool visible);
 

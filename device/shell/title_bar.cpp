@@ -17,9 +17,11 @@ namespace pellix::device::shell {
 namespace {
 
 constexpr WCHAR kStripClass[] = u"SHTITLEICONS";
-constexpr int kSlot = 18;       // width of one icon's place
-constexpr int kIconSize = 16;
-constexpr int kRightReserve = 52;  // the signal bars and the battery
+// Sizes follow the system metrics, so the strip matches the desktop's title bar at every dpi.
+int IconSize() { return GetSystemMetrics(SM_CXSMICON); }
+int Slot() { return IconSize() + 2 * GetSystemMetrics(SM_CXBORDER); }  // one icon's place
+// Room kept free for the signal bars and the battery at the right end of the title bar.
+int RightReserve() { return GetSystemMetrics(SM_CXICON) + GetSystemMetrics(SM_CXSMICON) + 2 * GetSystemMetrics(SM_CXEDGE); }
 
 std::atomic<HWND> g_strip{nullptr};
 
@@ -44,15 +46,15 @@ LRESULT CALLBACK StripProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         FillRect(dc, &r, back);
         DeleteObject(back);
         std::lock_guard lock(g_state_mutex);
-        const int top = (r.bottom - kIconSize) / 2;
+        const int icon = IconSize(), slot = Slot(), top = (r.bottom - icon) / 2;
         for (size_t i = 0; i < g_state.listed.size(); ++i)
-          DrawIconInto(dc, g_state.listed[i].icon, static_cast<int>(i) * kSlot + 1, top, kIconSize);
+          DrawIconInto(dc, g_state.listed[i].icon, static_cast<int>(i) * slot + 1, top, icon);
       }
       EndPaint(hwnd, &ps);
       return 0;
     }
     case WM_LBUTTONUP: {
-      const int slot = static_cast<short>(LOWORD(lParam)) / kSlot;
+      const int slot = static_cast<short>(LOWORD(lParam)) / Slot();
       NotificationKey key;
       NotificationManager* manager = nullptr;
       {
@@ -132,9 +134,9 @@ void TitleBarIcons::Refresh() {
     return RegisterClassW(&wc) != 0;
   }();
   if (!registered) return;
-  const int width = static_cast<int>(ids.size()) * kSlot;
+  const int width = static_cast<int>(ids.size()) * Slot();
   const int height = std::max(1, GetSystemMetrics(SM_CYCAPTION));
-  const int x = std::max(0, GetSystemMetrics(SM_CXSCREEN) - kRightReserve - width);
+  const int x = std::max(0, GetSystemMetrics(SM_CXSCREEN) - RightReserve() - width);
   if (!window_ || !IsWindow(window_)) {
     window_ = CreateWindowExW(WS_EX_TOPMOST, kStripClass, u"", WS_POPUP, x, 0, width, height, nullptr, nullptr,
                               GetModuleHandleW(nullptr), nullptr);

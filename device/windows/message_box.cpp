@@ -10,7 +10,10 @@
 namespace {
 
 constexpr WCHAR kBoxClass[] = u"Dialog";
-constexpr int kBoxHeight = 110;
+
+// The box's sizes at 96 dots per inch; like the system metrics they grow with the profile's dpi.
+int Scaled(int at96) { return at96 * pellix::device::Device::Get().profile().dpi / 96; }
+int BoxHeight() { return Scaled(110); }
 
 // The button answered when the person takes the default: the type's first button, or the
 // second or third with MB_DEFBUTTON2 / MB_DEFBUTTON3.
@@ -64,9 +67,9 @@ void Paint(HWND hwnd) {
     RECT client;
     GetClientRect(hwnd, &client);
     SetBkMode(dc, TRANSPARENT);
-    RECT body{client.left + 8, client.top + 8, client.right - 8, client.bottom - 28};
+    RECT body{client.left + Scaled(8), client.top + Scaled(8), client.right - Scaled(8), client.bottom - Scaled(28)};
     DrawTextW(dc, content->text.c_str(), -1, &body, DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
-    RECT buttons{client.left, client.bottom - 24, client.right, client.bottom - 4};
+    RECT buttons{client.left, client.bottom - Scaled(24), client.right, client.bottom - Scaled(4)};
     std::u16string labels = ButtonLabels(content->type);
     DrawTextW(dc, labels.c_str(), -1, &buttons, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
   }
@@ -100,11 +103,12 @@ int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
 
   EnsureClass();
   const Profile& profile = Device::Get().profile();
-  int width = profile.screen_width - 20;
-  int y = (profile.screen_height - kBoxHeight) / 2;
+  const int margin = Scaled(10), height = BoxHeight();
+  int width = profile.screen_width - 2 * margin;
+  int y = (profile.screen_height - height) / 2;
   BoxContent content{body, type};
   HWND box = CreateWindowExW(WS_EX_TOPMOST, kBoxClass, title.c_str(), WS_POPUP | WS_CAPTION,
-                             10, y, width, kBoxHeight, IsWindow(owner) ? owner : nullptr, nullptr,
+                             margin, y, width, height, IsWindow(owner) ? owner : nullptr, nullptr,
                              nullptr, nullptr);
   if (box) {
     SetWindowLongPtrW(box, GWL_USERDATA, reinterpret_cast<LONG_PTR>(&content));
