@@ -83,35 +83,20 @@ std::string Describe(const Contact& c) {
   return line;
 }
 
-int Add(const Invocation& inv) {
+int Add(const Invocation& inv, const Arguments& args) {
   Contact c;
-  std::string picture_file;
-  std::vector<std::string> phones;
-  bool named = false;
-  const auto& a = inv.args;
-  for (size_t i = 1; i < a.size(); ++i) {
-    if (i + 1 >= a.size()) return UsageError("contacts");
-    if (a[i] == "--name") {
-      // The whole name is what the contact is filed as; its last word is the last name.
-      const std::string name = a[++i];
-      c.fields[Field::kFileAs] = Utf8ToUtf16(name);
-      const size_t space = name.rfind(' ');
-      if (space == std::string::npos) {
-        c.fields[Field::kFirstName] = Utf8ToUtf16(name);
-      } else {
-        c.fields[Field::kFirstName] = Utf8ToUtf16(name.substr(0, space));
-        c.fields[Field::kLastName] = Utf8ToUtf16(name.substr(space + 1));
-      }
-      named = true;
-    } else if (a[i] == "--phone") {
-      phones.push_back(a[++i]);
-    } else if (a[i] == "--picture") {
-      picture_file = a[++i];
-    } else {
-      return UsageError("contacts");
-    }
+  // The whole name is what the contact is filed as; its last word is the last name.
+  const std::string name_text = *args.Value("--name");
+  c.fields[Field::kFileAs] = Utf8ToUtf16(name_text);
+  const size_t space = name_text.rfind(' ');
+  if (space == std::string::npos) {
+    c.fields[Field::kFirstName] = Utf8ToUtf16(name_text);
+  } else {
+    c.fields[Field::kFirstName] = Utf8ToUtf16(name_text.substr(0, space));
+    c.fields[Field::kLastName] = Utf8ToUtf16(name_text.substr(space + 1));
   }
-  if (!named || phones.empty()) return UsageError("contacts");
+  const std::vector<std::string> phones = args.Values("--phone");
+  const std::string picture_file = args.Value("--picture") ? *args.Value("--picture") : "";
   const std::u16string& name = c.fields[Field::kFileAs];
   if (name.find_first_not_of(u" \t") == std::u16string::npos) return Fail("the name is empty");
   if (name.size() > kMaxNameLength) return Fail("the name is longer than " + std::to_string(kMaxNameLength) + " characters");
@@ -119,7 +104,7 @@ int Add(const Invocation& inv) {
     if (ch < 0x20 || ch == 0x7F) return Fail("the name holds a control character");
   if (phones.size() > std::size(kPhoneOrder)) return Fail("too many telephone numbers");
   for (const std::string& phone : phones)
-    if (std::string why = PhoneProblem(phone); !why.empty()) return Fail("'" + phone + "' is not a telephone number: " + why);
+    if (std::string why = PhoneProblem(phone); !why.empty()) return Fail(Shown(phone) + " is not a telephone number: " + why);
   for (size_t i = 0; i < phones.size(); ++i) c.fields[kPhoneOrder[i]] = Utf8ToUtf16(phones[i]);
   if (!picture_file.empty()) {
     auto bytes = device::ReadHostFile(picture_file, kMaxPictureBytes);
@@ -136,12 +121,11 @@ int Add(const Invocation& inv) {
   return 0;
 }
 
-int Remove(const Invocation& inv) {
-  if (inv.args.size() != 2) return UsageError("contacts");
-  const std::string& text = inv.args[1];
+int Remove(const Invocation& inv, const Arguments& args) {
+  const std::string& text = args.positional()[0];
   char* end = nullptr;
   const long long oid = std::strtoll(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || oid <= 0) return Fail("'" + text + "' is not a contact's object identifier");
+  if (text.empty() || *end != '\0' || oid <= 0) return Fail(Shown(text) + " is not a contact's object identifier");
   if (!BootImage(inv)) return 1;
   auto& store = ContactStore::Of(device::Device::Get());
   if (!store.status()) return Fail(store.status().error().message);
@@ -150,7 +134,6 @@ int Remove(const Invocation& inv) {
 }
 
 int List(const Invocation& inv) {
-  if (inv.args.size() != 1) return UsageError("contacts");
   if (!BootImage(inv)) return 1;
   auto& store = ContactStore::Of(device::Device::Get());
   if (!store.status()) return Fail(store.status().error().message);
@@ -159,13 +142,13 @@ int List(const Invocation& inv) {
   return 0;
 }
 
-int Find(const Invocation& inv) {
-  if (inv.args.size() != 2) return UsageError("contacts");
+int Find(const Invocation& inv, const Arguments& args) {
+  const std::string& number = args.positional()[0];
   if (!BootImage(inv)) return 1;
   auto& store = ContactStore::Of(device::Device::Get());
   if (!store.status()) return Fail(store.status().error().message);
-  auto match = store.FindByNumber(Utf8ToUtf16(inv.args[1]));
-  if (!match) return Fail("no contact has the number " + inv.args[1]);
+  auto match = store.FindByNumber(Utf8ToUtf16(number));
+  if (!match) return Fail("no contact has the number " + Shown(number));
   auto c = store.Load(match->oid);
   if (!c) return Fail(c.error().message);
   std::printf("%lld\t%s\t%s\n", static_cast<long long>(c->oid), Utf16ToUtf8(c->DisplayName()).c_str(),
@@ -186,20 +169,11 @@ bool ParseBox(const std::string& text, LONG* width, LONG* height) {
 
 // The module's LookupContact, as message processing calls it: the name, the picture fitted
 // into the box, and the result.
-int Lookup(const Invocation& inv) {
-  const auto& a = inv.args;
-  std::string number;
+int Lookup(const Invocation& inv, const Arguments& args) {
+  const std::string& number = args.positional()[0];
   LONG width = 50, height = 50;
-  for (size_t i = 1; i < a.size(); ++i) {
-    if (a[i] == "--box") {
-      if (i + 1 >= a.size() || !ParseBox(a[++i], &width, &height)) return UsageError("contacts");
-    } else if (number.empty()) {
-      number = a[i];
-    } else {
-      return UsageError("contacts");
-    }
-  }
-  if (number.empty()) return UsageError("contacts");
+  if (const std::string* box = args.Value("--box"); box && !ParseBox(*box, &width, &height))
+    return UsageError(inv, "--box takes WIDTHxHEIGHT, for example 50x50, not " + Shown(*box));
   if (!BootImage(inv)) return 1;
   const std::u16string wide = Utf8ToUtf16(number);
   BSTR name = nullptr;
@@ -215,14 +189,14 @@ int Lookup(const Invocation& inv) {
 }
 
 int Contacts(Invocation& inv) {
-  if (inv.args.empty()) return UsageError("contacts");
-  const std::string& sub = inv.args[0];
-  if (sub == "add") return Add(inv);
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  const std::string& sub = args->subcommand();
+  if (sub == "add") return Add(inv, *args);
   if (sub == "list") return List(inv);
-  if (sub == "remove") return Remove(inv);
-  if (sub == "find") return Find(inv);
-  if (sub == "lookup") return Lookup(inv);
-  return UsageError("contacts");
+  if (sub == "remove") return Remove(inv, *args);
+  if (sub == "find") return Find(inv, *args);
+  return Lookup(inv, *args);
 }
 
 }  // namespace

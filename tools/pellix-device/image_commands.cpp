@@ -1,6 +1,8 @@
 // pellix-device init and log: creating a device image with the module installed, and reading
 // the module's debug log.
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -36,34 +38,34 @@ bool ParseScreen(const std::string& text, device::Profile* p) {
   }
 }
 
+// A whole decimal number, or nothing.
+std::optional<int> WholeNumber(const std::string& text) {
+  try {
+    size_t used = 0;
+    const int v = std::stoi(text, &used);
+    if (used == text.size()) return v;
+  } catch (...) {
+  }
+  return std::nullopt;
+}
+
 int Init(Invocation& inv) {
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
   device::Profile profile;
-  bool force = false;
-  auto& a = inv.args;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto value = [&]() -> const std::string* { return i + 1 < a.size() ? &a[++i] : nullptr; };
-    const std::string* v = nullptr;
-    try {
-      if (a[i] == "--screen") {
-        if (!(v = value()) || !ParseScreen(*v, &profile))
-          return Fail("--screen takes WIDTHxHEIGHT, for example 480x640");
-      } else if (a[i] == "--dpi") {
-        if (!(v = value())) return UsageError("init");
-        profile.dpi = std::stoi(*v);
-      } else if (a[i] == "--platform") {
-        if (!(v = value())) return UsageError("init");
-        profile.platform = *v;
-      } else if (a[i] == "--clock-speed") {
-        if (!(v = value())) return UsageError("init");
-        profile.clock_speed = std::stod(*v);
-      } else if (a[i] == "--force") {
-        force = true;
-      } else {
-        return UsageError("init");
-      }
-    } catch (...) {
-      return Fail("bad value for " + a[i - 1]);
-    }
+  const bool force = args->Has("--force");
+  if (const std::string* v = args->Value("--screen"); v && !ParseScreen(*v, &profile))
+    return UsageError(inv, "--screen takes WIDTHxHEIGHT, for example 480x640, not " + Shown(*v));
+  if (const std::string* v = args->Value("--dpi")) {
+    auto dpi = WholeNumber(*v);
+    if (!dpi) return UsageError(inv, "--dpi takes a whole number, for example 192, not " + Shown(*v));
+    profile.dpi = *dpi;
+  }
+  if (const std::string* v = args->Value("--platform")) profile.platform = *v;
+  if (const std::string* v = args->Value("--clock-speed")) {
+    char* end = nullptr;
+    profile.clock_speed = std::strtod(v->c_str(), &end);
+    if (v->empty() || *end != '\0') return UsageError(inv, "--clock-speed takes a number, for example 20, not " + Shown(*v));
   }
   if (device::Status s = profile.Validate(); !s) return Fail(s.error().message);
   auto image = device::DeviceImage::Create(inv.image_dir, profile, force);
@@ -109,7 +111,7 @@ int Init(Invocation& inv) {
 }
 
 int Log(Invocation& inv) {
-  if (!inv.args.empty()) return UsageError("log");
+  if (!ParseArguments(inv)) return kUsageStatus;
   auto image = device::DeviceImage::Open(inv.image_dir);
   if (!image) return Fail(image.error().message);
   auto path = image->MapPath(u"\\PellixInbox.log");

@@ -53,40 +53,20 @@ HWND WaitForBubble(std::chrono::milliseconds timeout) {
 
 int Notify(Invocation& inv) {
   std::u16string title = u"Notification";
-  std::u16string html;
-  bool have_html = false;
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  if (const std::string* v = args->Value("--title")) title = device::Utf8ToUtf16(*v);
+  const std::u16string html = device::Utf8ToUtf16(args->positional()[0]);
   unsigned long seconds = 10;
-  std::string screenshot;
-  int press = -1;
-  for (size_t i = 0; i < inv.args.size(); ++i) {
-    const std::string& a = inv.args[i];
-    const bool has_value = i + 1 < inv.args.size();
-    if (a == "--title" && has_value) {
-      title = device::Utf8ToUtf16(inv.args[++i]);
-    } else if (a == "--seconds" && has_value) {
-      const std::string& v = inv.args[++i];
-      char* end = nullptr;
-      seconds = std::strtoul(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || seconds == 0 || seconds > 3600) return Fail("bad duration: " + v);
-    } else if (a == "--screenshot" && has_value) {
-      screenshot = inv.args[++i];
-    } else if (a == "--press" && has_value) {
-      const std::string& v = inv.args[++i];
-      if (v == "left") {
-        press = 0;
-      } else if (v == "right") {
-        press = 1;
-      } else {
-        return UsageError("notify");
-      }
-    } else if (!have_html && a.rfind("--", 0) != 0) {
-      html = device::Utf8ToUtf16(a);
-      have_html = true;
-    } else {
-      return UsageError("notify");
-    }
+  if (const std::string* v = args->Value("--seconds")) {
+    char* end = nullptr;
+    seconds = std::strtoul(v->c_str(), &end, 10);
+    if (v->empty() || *end != '\0' || seconds == 0 || seconds > 3600)
+      return UsageError(inv, "--seconds takes 1 to 3600, not " + Shown(*v));
   }
-  if (!have_html) return UsageError("notify");
+  const std::string screenshot = args->Value("--screenshot") ? *args->Value("--screenshot") : "";
+  const std::string* pressed = args->Value("--press");
+  const int press = !pressed ? -1 : *pressed == "left" ? 0 : 1;
   if (!BootImage(inv)) return 1;
 
   SHNOTIFICATIONDATA data{};

@@ -108,19 +108,20 @@ int Info(const std::string& file) {
 }
 
 int Run(Invocation& inv) {
-  if (inv.args.size() == 2 && inv.args[0] == "info") return Info(inv.args[1]);
-  if (inv.args.size() == 2 && inv.args[0] == "samples") {
-    std::string error;
-    if (!device::imaging::samples::WriteSampleSet(inv.args[1], &error)) return Fail(error);
-    std::printf("sample pictures written to %s\n", inv.args[1].c_str());
-    return 0;
-  }
-  return UsageError("picture");
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  const std::string& path = args->positional()[0];
+  if (args->subcommand() == "info") return Info(path);
+  std::string error;
+  if (!device::imaging::samples::WriteSampleSet(path, &error)) return Fail(error);
+  std::printf("sample pictures written to %s\n", path.c_str());
+  return 0;
 }
 
 }  // namespace
 
-PELLIX_COMMAND("picture", "picture info FILE | picture samples DIR",
+PELLIX_COMMAND("picture", "picture info FILE",
                "show a picture's size, frames and delays as the imaging library sees them", Run);
+PELLIX_COMMAND("picture", "picture samples DIR", "write the sample pictures the imaging tests use", Run);
 
 }  // namespace pellix::tool

@@ -76,6 +76,20 @@ std::u16string AsText(const std::vector<uint8_t>& data) {
   return text;
 }
 
+// Backslashes and quotes are escaped as in .reg files; line breaks and tabs too, so that every
+// value stays on its own line.
+std::string Escaped(const std::u16string& text, bool quotes) {
+  std::string out;
+  for (char c : device::Utf16ToUtf8(text)) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else if (quotes && (c == '\\' || c == '"')) out += std::string("\\") + c;
+    else out += c;
+  }
+  return out;
+}
+
 std::string Describe(const RegistryValue& v) {
   if ((v.type == 4) && v.data.size() == 4) {
     uint32_t d = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<uint32_t>(v.data[3]) << 24);
@@ -83,18 +97,11 @@ std::string Describe(const RegistryValue& v) {
     std::snprintf(text, sizeof text, "dword:0x%08x (%u)", d, d);
     return text;
   }
-  if (v.type == 1 || v.type == 2) return "sz:" + device::Utf16ToUtf8(AsText(v.data));
+  if (v.type == 1 || v.type == 2) return "sz:" + Escaped(AsText(v.data), false);
   return "binary(type " + std::to_string(v.type) + "):" + Hex(v.data, " ");
 }
 
-std::string Quote(const std::u16string& text) {
-  std::string out = "\"";
-  for (char c : device::Utf16ToUtf8(text)) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
+std::string Quote(const std::u16string& text) { return "\"" + Escaped(text, true) + "\""; }
 
 std::string ExportLine(const RegistryValue& v) {
   std::string name = v.name.empty() ? "@" : Quote(v.name);
@@ -112,7 +119,7 @@ std::string ExportLine(const RegistryValue& v) {
 void Export(Registry& registry, RegistryRoot root, const std::u16string& path) {
   auto values = registry.Values(root, path);
   if (!path.empty()) {
-    std::printf("[%s\\%s]\n", LongName(root), device::Utf16ToUtf8(path).c_str());
+    std::printf("[%s\\%s]\n", LongName(root), Escaped(path, false).c_str());
     for (const RegistryValue& v : *values) std::printf("%s\n", ExportLine(v).c_str());
     std::printf("\n");
   }
@@ -149,9 +156,10 @@ bool ParseHex(const std::string& text, std::vector<uint8_t>* out) {
 std::u16string ValueName(const std::string& arg) { return arg == "@" ? u"" : device::Utf8ToUtf16(arg); }
 
 int Reg(Invocation& inv) {
-  auto& a = inv.args;
-  if (a.empty()) return UsageError("reg");
-  const std::string& verb = a[0];
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  const std::vector<std::string>& a = args->positional();
+  const std::string& verb = args->subcommand();
   auto image = device::DeviceImage::Open(inv.image_dir);
   if (!image) return Fail(image.error().message);
   if (!std::filesystem::exists(image->registry_db()))
@@ -161,34 +169,32 @@ int Reg(Invocation& inv) {
 
   RegistryRoot root = RegistryRoot::kCurrentUser;
   std::u16string path;
-  if (verb == "export" && a.size() == 1) {
+  if (verb == "export" && a.empty()) {
     for (const RootName& r : kRoots) Export(registry, r.root, u"");
     return 0;
   }
-  if (a.size() < 2) return UsageError("reg");
-  if (!ParseKey(a[1], &root, &path))
-    return Fail("unknown registry root in '" + a[1] + "' (use HKCU, HKLM, HKCR or HKU)");
+  if (!ParseKey(a[0], &root, &path))
+    return Fail("unknown registry root in " + Shown(a[0]) + " (use HKCU, HKLM, HKCR or HKU)");
 
   if (verb == "set") {
-    if (a.size() != 5) return UsageError("reg");
-    RegistryValue value{ValueName(a[2]), 0, {}};
-    const std::string& type = a[3];
+    RegistryValue value{ValueName(a[1]), 0, {}};
+    const std::string& type = a[2];
     if (type == "dword") {
       uint32_t d;
-      if (!ParseDword(a[4], &d)) return Fail("dword takes a decimal or 0x-hex 32-bit number, not '" + a[4] + "'");
+      if (!ParseDword(a[3], &d)) return Fail("dword takes a decimal or 0x-hex 32-bit number, not " + Shown(a[3]));
       value.type = 4;
       value.data = {static_cast<uint8_t>(d), static_cast<uint8_t>(d >> 8), static_cast<uint8_t>(d >> 16),
                     static_cast<uint8_t>(d >> 24)};
     } else if (type == "sz") {
       value.type = 1;
-      std::u16string text = device::Utf8ToUtf16(a[4]);
+      std::u16string text = device::Utf8ToUtf16(a[3]);
       for (char16_t c : text) value.data.insert(value.data.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
       value.data.insert(value.data.end(), {0, 0});
     } else if (type == "binary") {
       value.type = 3;
-      if (!ParseHex(a[4], &value.data)) return Fail("binary takes hex bytes, for example 0a0b0c");
+      if (!ParseHex(a[3], &value.data)) return Fail("binary takes hex bytes, for example 0a0b0c");
     } else {
-      return Fail("unknown value type '" + type + "' (use dword, sz or binary)");
+      return Fail("unknown value type " + Shown(type) + " (use dword, sz or binary)");
     }
     if (path.empty()) return Fail("values cannot be set on a root key");
     if (device::Status s = registry.CreateKey(root, path); !s) return Fail(s.error().message);
@@ -196,34 +202,31 @@ int Reg(Invocation& inv) {
     return 0;
   }
   if (verb == "get") {
-    if (a.size() > 3) return UsageError("reg");
-    if (!registry.KeyExists(root, path)) return Fail("no such key: " + a[1]);
-    if (a.size() == 3) {
-      auto v = registry.GetValue(root, path, ValueName(a[2]));
-      if (!v) return Fail("no value '" + a[2] + "' in " + a[1]);
+    if (!registry.KeyExists(root, path)) return Fail("no such key: " + Shown(a[0]));
+    if (a.size() == 2) {
+      auto v = registry.GetValue(root, path, ValueName(a[1]));
+      if (!v) return Fail("no value " + Shown(a[1]) + " in " + Shown(a[0]));
       std::printf("%s\n", Describe(*v).c_str());
       return 0;
     }
     auto values = registry.Values(root, path);
     auto subkeys = registry.SubKeys(root, path);
     for (const RegistryValue& v : *values)
-      std::printf("%s = %s\n", v.name.empty() ? "@" : device::Utf16ToUtf8(v.name).c_str(), Describe(v).c_str());
-    for (const std::u16string& sub : *subkeys) std::printf("[%s]\n", device::Utf16ToUtf8(sub).c_str());
+      std::printf("%s = %s\n", v.name.empty() ? "@" : Escaped(v.name, false).c_str(), Describe(v).c_str());
+    for (const std::u16string& sub : *subkeys) std::printf("[%s]\n", Escaped(sub, false).c_str());
     return 0;
   }
   if (verb == "delete") {
-    if (a.size() > 3) return UsageError("reg");
-    device::Status s = a.size() == 3 ? registry.DeleteValue(root, path, ValueName(a[2])) : registry.DeleteKey(root, path);
-    if (!s) return Fail(s.error().message + ": " + a[1] + (a.size() == 3 ? " " + a[2] : ""));
+    device::Status s = a.size() == 2 ? registry.DeleteValue(root, path, ValueName(a[1])) : registry.DeleteKey(root, path);
+    if (!s) return Fail(s.error().message + ": " + Shown(a[0]) + (a.size() == 2 ? " " + Shown(a[1]) : ""));
     return 0;
   }
   if (verb == "export") {
-    if (a.size() != 2) return UsageError("reg");
-    if (!registry.KeyExists(root, path)) return Fail("no such key: " + a[1]);
+    if (!registry.KeyExists(root, path)) return Fail("no such key: " + Shown(a[0]));
     Export(registry, root, path);
     return 0;
   }
-  return UsageError("reg");
+  return 0;
 }
 
 PELLIX_COMMAND("reg", "reg set KEY NAME dword|sz|binary VALUE", "set a registry value (creates the key)", Reg);

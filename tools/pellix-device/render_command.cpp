@@ -16,33 +16,15 @@
 namespace pellix::tool {
 namespace {
 
-// Reads "--name VALUE" with VALUE one of 0, 1, 2.
-bool TakeChoice(const std::vector<std::string>& args, size_t& i, UINT* value) {
-  if (i + 1 >= args.size()) return false;
-  const std::string& v = args[++i];
-  if (v != "0" && v != "1" && v != "2") return false;
-  *value = static_cast<UINT>(v[0] - '0');
-  return true;
-}
-
 int Render(Invocation& inv) {
-  UINT report = 0, slot = 0;
-  std::string text;
-  bool haveText = false;
-  for (size_t i = 0; i < inv.args.size(); ++i) {
-    const std::string& a = inv.args[i];
-    if (a == "--report") {
-      if (!TakeChoice(inv.args, i, &report)) return UsageError("render");
-    } else if (a == "--slot") {
-      if (!TakeChoice(inv.args, i, &slot)) return UsageError("render");
-    } else if (!haveText) {
-      text = a;
-      haveText = true;
-    } else {
-      return UsageError("render");
-    }
-  }
-  if (!haveText) return UsageError("render");
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  auto choice = [&](const char* option) {
+    const std::string* v = args->Value(option);
+    return v ? static_cast<UINT>((*v)[0] - '0') : 0u;
+  };
+  const UINT report = choice("--report"), slot = choice("--slot");
+  std::string text = args->positional()[0];
   if (text == "-") {
     // An SMS is a few hundred characters; standard input is read only up to a bound.
     constexpr size_t kMaxText = 1024 * 1024;

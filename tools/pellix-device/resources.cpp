@@ -59,26 +59,27 @@ void PrintResource(const PELLIX_RESOURCE& r) {
   }
 }
 
-int Resources(Invocation& inv) {
-  bool linked = false;
-  std::string module_name = "\\Windows\\PellixRule.dll";
-  for (const auto& a : inv.args) {
-    if (a == "--static") linked = true;
-    else if (!a.empty() && a[0] == '-') return UsageError("resources");
-    else module_name = a;
-  }
-  if (!BootImage(inv)) return 1;
-  HMODULE module = linked ? AttachStaticPellixRule()
-                          : LoadLibraryW(device::Utf8ToUtf16(module_name).c_str());
-  if (!module) return Fail("cannot load " + (linked ? std::string("the linked module") : module_name));
-  const PELLIX_RESOURCE_TABLE* table = device::Modules().Resources(module);
-  if (!table || table->dwVersion != PELLIX_RESOURCE_VERSION) {
-    FreeLibrary(module);
-    return Fail("the module carries no resources");
-  }
+int PrintTable(const PELLIX_RESOURCE_TABLE* table) {
+  if (!table || table->dwVersion != PELLIX_RESOURCE_VERSION) return Fail("the module carries no resources");
   for (DWORD i = 0; i < table->cResources; ++i) PrintResource(table->pResources[i]);
-  FreeLibrary(module);
   return 0;
+}
+
+int Resources(Invocation& inv) {
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  const bool linked = args->Has("--static");
+  const std::string module_name = args->positional().empty() ? "\\Windows\\PellixRule.dll" : args->positional()[0];
+  if (linked && !args->positional().empty())
+    return UsageError(inv, "--static shows the module linked into the tool; it takes no MODULE");
+  // The copy linked into the tool needs no image: its table is the one the loader would serve.
+  if (linked) return PrintTable(PellixGetResources());
+  if (!BootImage(inv)) return 1;
+  HMODULE module = LoadLibraryW(device::Utf8ToUtf16(module_name).c_str());
+  if (!module) return Fail("cannot load " + module_name);
+  const int status = PrintTable(device::Modules().Resources(module));
+  FreeLibrary(module);
+  return status;
 }
 
 }  // namespace

@@ -26,23 +26,17 @@ bool InsideImage(const fs::path& out, const fs::path& image_dir) {
 }
 
 int Screenshot(Invocation& inv) {
-  std::string out;
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  const std::string out = args->positional()[0];
   HWND window = nullptr;
-  for (size_t i = 0; i < inv.args.size(); ++i) {
-    const std::string& a = inv.args[i];
-    if (a == "--window" && i + 1 < inv.args.size()) {
-      const std::string& value = inv.args[++i];
-      char* end = nullptr;
-      const unsigned long long handle = std::strtoull(value.c_str(), &end, 0);
-      if (value.empty() || *end != '\0' || handle == 0) return Fail("bad window handle: " + value);
-      window = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
-    } else if (out.empty() && a.rfind("--", 0) != 0) {
-      out = a;
-    } else {
-      return UsageError("screenshot");
-    }
+  if (const std::string* value = args->Value("--window")) {
+    char* end = nullptr;
+    const unsigned long long handle = std::strtoull(value->c_str(), &end, 0);
+    if (value->empty() || *end != '\0' || handle == 0)
+      return UsageError(inv, "--window takes a window handle (see 'windows'), not " + Shown(*value));
+    window = reinterpret_cast<HWND>(static_cast<uintptr_t>(handle));
   }
-  if (out.empty()) return UsageError("screenshot");
   const bool to_stdout = out == "-";
   if (!to_stdout && InsideImage(out, inv.image_dir))
     return Fail(out + " is inside the device image; save the screenshot outside " + inv.image_dir.string());

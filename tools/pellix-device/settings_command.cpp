@@ -9,7 +9,7 @@ namespace pellix::tool {
 namespace {
 
 int Settings(Invocation& inv) {
-  if (!inv.args.empty()) return UsageError("settings");
+  if (!ParseArguments(inv)) return kUsageStatus;
   if (!BootImage(inv)) return 1;
   GetSettings();
   const PELLIXSETTINGS& s = g_Settings;

@@ -21,10 +21,10 @@ namespace fs = std::filesystem;
 int Metric(int index) { return GetSystemMetrics(index); }
 
 // Reads the settings as the module does, then makes NAME (when given) the active skin.
-void SelectSkin(const Invocation& inv) {
+void SelectSkin(const Arguments& args) {
   GetSettings();
-  if (inv.args.size() >= 2) {
-    std::u16string name = device::Utf8ToUtf16(inv.args[1]);
+  if (!args.positional().empty()) {
+    std::u16string name = device::Utf8ToUtf16(args.positional()[0]);
     g_Settings.SkinName.Set(name.c_str());
   }
 }
@@ -41,12 +41,14 @@ fs::path HostPath(const std::u16string& device_path) {
   return mapped ? *mapped : fs::path();
 }
 
-int Show(const Invocation& inv) {
-  if (inv.args.size() > 2) return UsageError("skin");
+int Show(const Invocation& inv, const Arguments& args) {
   if (!BootImage(inv)) return 1;
-  SelectSkin(inv);
+  SelectSkin(args);
   std::u16string folder = SkinFolder();
   std::error_code ec;
+  const fs::path host_folder = HostPath(folder);
+  if (host_folder.empty() || !fs::is_directory(host_folder, ec))
+    return Fail("no skin folder " + device::Utf16ToUtf8(folder));
   if (!fs::is_regular_file(HostPath(folder + u"skin.ini"), ec))
     std::fprintf(stderr, "pellix-device: no skin.ini in %s: the built-in values stand\n",
                  device::Utf16ToUtf8(folder).c_str());
@@ -70,11 +72,10 @@ int Show(const Invocation& inv) {
   return 0;
 }
 
-int Eval(const Invocation& inv) {
-  if (inv.args.size() < 2) return UsageError("skin");
+int Eval(const Invocation& inv, const Arguments& args) {
   // Unquoted words are joined again, so `skin eval _CXSCREEN - 30` works too.
-  std::string text = inv.args[1];
-  for (size_t i = 2; i < inv.args.size(); ++i) text += " " + inv.args[i];
+  std::string text;
+  for (const std::string& word : args.positional()) text += (text.empty() ? "" : " ") + word;
   if (!BootImage(inv)) return 1;
   BOOL anchor = FALSE;
   EXPRRESULT r = EvaluateSkinText(text.c_str(), Metric, &anchor);
@@ -85,10 +86,9 @@ int Eval(const Invocation& inv) {
   return 0;
 }
 
-int Check(const Invocation& inv) {
-  if (inv.args.size() > 2) return UsageError("skin");
+int Check(const Invocation& inv, const Arguments& args) {
   if (!BootImage(inv)) return 1;
-  SelectSkin(inv);
+  SelectSkin(args);
   std::u16string folder = SkinFolder();
   std::string name = device::Utf16ToUtf8(g_Settings.SkinName.c_str());
 
@@ -126,18 +126,17 @@ int Check(const Invocation& inv) {
 }
 
 int SkinCommand(Invocation& inv) {
-  if (inv.args.empty()) return UsageError("skin");
-  const std::string& sub = inv.args[0];
-  if (sub == "show") return Show(inv);
-  if (sub == "eval") return Eval(inv);
-  if (sub == "check") return Check(inv);
-  return UsageError("skin");
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  if (args->subcommand() == "show") return Show(inv, *args);
+  if (args->subcommand() == "eval") return Eval(inv, *args);
+  return Check(inv, *args);
 }
 
 }  // namespace
 
 PELLIX_COMMAND("skin", "skin show [NAME]", "print the skin record as the module loads it", SkinCommand);
-PELLIX_COMMAND("skin", "skin eval EXPR", "evaluate a skin expression on this image's screen", SkinCommand);
+PELLIX_COMMAND("skin", "skin eval EXPR...", "evaluate a skin expression on this image's screen", SkinCommand);
 PELLIX_COMMAND("skin", "skin check [NAME]", "report what in a skin will not work as meant", SkinCommand);
 
 }  // namespace pellix::tool

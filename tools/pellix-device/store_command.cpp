@@ -25,33 +25,19 @@ const std::u16string* TextOf(const std::vector<Property>& props, uint32_t tag) {
   return nullptr;
 }
 
-int Add(const Invocation& inv) {
+int Add(const Invocation& inv, const Arguments& args) {
   SmsMessage m;
-  std::string text;
-  bool have_text = false;
-  const auto& a = inv.args;
-  for (size_t i = 1; i < a.size(); ++i) {
-    auto value = [&]() -> const std::string* { return i + 1 < a.size() ? &a[++i] : nullptr; };
-    if (a[i] == "--folder" || a[i] == "--from" || a[i] == "--class" || a[i] == "--time" || a[i] == "--to") {
-      const std::string option = a[i];
-      const std::string* v = value();
-      if (!v) return UsageError("store");
-      if (option == "--folder") m.folder = Utf8ToUtf16(*v);
-      else if (option == "--from") m.sender = Utf8ToUtf16(*v);
-      else if (option == "--class") m.message_class = Utf8ToUtf16(*v);
-      else if (option == "--to") m.to.push_back(Utf8ToUtf16(*v));
-      else if (auto t = ParseIsoTime(*v)) m.delivery_time = *t;
-      else return Fail("not a time: " + *v + " (use YYYY-MM-DDTHH:MM[:SS])");
-    } else if (a[i] == "--read") {
-      m.read = true;
-    } else if (!have_text) {
-      text = a[i];
-      have_text = true;
-    } else {
-      return UsageError("store");
-    }
+  if (const std::string* v = args.Value("--folder")) m.folder = Utf8ToUtf16(*v);
+  if (const std::string* v = args.Value("--from")) m.sender = Utf8ToUtf16(*v);
+  if (const std::string* v = args.Value("--class")) m.message_class = Utf8ToUtf16(*v);
+  for (const std::string& to : args.Values("--to")) m.to.push_back(Utf8ToUtf16(to));
+  if (const std::string* v = args.Value("--time")) {
+    auto t = ParseIsoTime(*v);
+    if (!t) return UsageError(inv, "--time takes an ISO 8601 time such as 2026-12-05T20:30:00Z, not " + Shown(*v));
+    m.delivery_time = *t;
   }
-  if (!have_text) return UsageError("store");
+  m.read = args.Has("--read");
+  const std::string& text = args.positional()[0];
   m.text = Utf8ToUtf16(text);
   if (!BootImage(inv)) return 1;
   auto& store = MessageStore::Of(device::Device::Get());
@@ -62,13 +48,8 @@ int Add(const Invocation& inv) {
   return 0;
 }
 
-int List(const Invocation& inv) {
-  std::u16string folder_name = u"Inbox";
-  const auto& a = inv.args;
-  for (size_t i = 1; i < a.size(); ++i) {
-    if (a[i] == "--folder" && i + 1 < a.size()) folder_name = Utf8ToUtf16(a[++i]);
-    else return UsageError("store");
-  }
+int List(const Invocation& inv, const Arguments& args) {
+  const std::u16string folder_name = Utf8ToUtf16(args.Value("--folder") ? *args.Value("--folder") : "Inbox");
   if (!BootImage(inv)) return 1;
   auto& store = MessageStore::Of(device::Device::Get());
   if (!store.status()) return Fail(store.status().error().message);
@@ -95,25 +76,24 @@ int List(const Invocation& inv) {
   return 0;
 }
 
-int Show(const Invocation& inv) {
-  if (inv.args.size() != 2) return UsageError("store");
-  auto bytes = FromHex(inv.args[1]);
+int Show(const Invocation& inv, const Arguments& args) {
+  const std::string& id = args.positional()[0];
+  auto bytes = FromHex(id);
   auto ref = bytes ? ParseEntryId(bytes->data(), bytes->size()) : std::nullopt;
-  if (!ref || ref->kind != EntryKind::kMessage) return Fail("not a message entry identifier: " + inv.args[1]);
+  if (!ref || ref->kind != EntryKind::kMessage) return Fail("not a message entry identifier: " + Shown(id));
   if (!BootImage(inv)) return 1;
   auto& store = MessageStore::Of(device::Device::Get());
   if (!store.status()) return Fail(store.status().error().message);
-  if (!PrintMessage(store, ref->key)) return Fail("no such message: " + inv.args[1]);
+  if (!PrintMessage(store, ref->key)) return Fail("no such message: " + Shown(id));
   return 0;
 }
 
 int Store(Invocation& inv) {
-  if (inv.args.empty()) return UsageError("store");
-  const std::string& sub = inv.args[0];
-  if (sub == "add") return Add(inv);
-  if (sub == "list") return List(inv);
-  if (sub == "show") return Show(inv);
-  return UsageError("store");
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  if (args->subcommand() == "add") return Add(inv, *args);
+  if (args->subcommand() == "list") return List(inv, *args);
+  return Show(inv, *args);
 }
 
 }  // namespace
