@@ -139,14 +139,21 @@ TEST_F(BadInputTest, DeviceNodesLinksToThemAndHugeFilesAreNotRead) {
   fs::resize_file(huge, 65u << 20);  // sparse: no disk needed
   ExpectRefused("picture info '" + huge.string() + "'", "larger than 64 MB");
 
-  // A skin whose files are links to an endless device: the skin is shown as a missing one is.
+  // A skin whose files are links to an endless device: the skin is shown as one without its
+  // files is.
   const fs::path skin = Skins() / "endless";
   fs::create_directories(skin);
   fs::create_symlink("/dev/zero", skin / "skin.ini");
   fs::create_symlink("/dev/zero", skin / "bubble.html");
+  fs::create_directories(Skins() / "bare");
   const Outcome shown = Tool("skin show endless");
-  EXPECT_EQ(shown.status, Tool("skin show nothing").status) << shown.err;
-  EXPECT_EQ(shown.out, Tool("skin show nothing").out);
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(shown.out, Tool("skin show bare").out);
+  // A skin that is not there at all is refused, as skin check refuses it.
+  const Outcome missing = Tool("skin show nothing");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.status, Tool("skin check nothing").status);
+  EXPECT_NE(missing.err.find("no skin folder"), std::string::npos) << missing.err;
   EXPECT_NE(Tool("skin check endless").status, -1);
 }
 

@@ -70,13 +70,22 @@ TEST_F(ProcessToolTest, OutcomesThatAreNotHandled) {
   ASSERT_EQ(Tool("reg set 'HKCU\\Software\\Halvane Quorrin Softwares\\Pellix' Enabled dword 1").status, 0);
   std::string gone = id;
   gone[gone.size() - 1] = gone.back() == 'F' ? 'E' : 'F';
+  // A message that is not there, or an identifier that is not a message's, is refused as
+  // `store show` refuses it, before the module sees it.
   ToolRun missing = Tool("process " + gone);
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(Lines(missing.out).at(0), "handled = 0");
-  EXPECT_EQ(Lines(missing.out).at(2), "result = 0x8004010F");
-
-  EXPECT_EQ(Tool("process nothex").status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("no such message: '" + gone + "'"), std::string::npos) << missing.err;
+  ToolRun nothex = Tool("process nothex");
+  EXPECT_EQ(nothex.status, 1);
+  EXPECT_NE(nothex.err.find("not a message entry identifier"), std::string::npos) << nothex.err;
   EXPECT_EQ(Tool("process").status, 2);
+
+  // A message without a sender: the module gives up on it, and the tool says why in words.
+  ToolRun anonymous = Tool("process " + Add("Hi"));
+  EXPECT_EQ(anonymous.status, 1);
+  EXPECT_NE(anonymous.err.find("the message has no sender (the module's result: 0x"), std::string::npos)
+      << anonymous.err;
 }
 
 }  // namespace

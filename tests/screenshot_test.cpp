@@ -56,7 +56,7 @@ TEST(ScreenshotToolTest, MistakesAreReportedOnOneLine) {
   EXPECT_NE(window.out.find("no such window"), std::string::npos) << window.out;
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "w.png"));
   const ToolResult bad = Tool(image, "screenshot '" + (dir.path() / "b.png").string() + "' --window x");
-  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.status, 2);
 }
 
 }  // namespace

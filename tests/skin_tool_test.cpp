@@ -68,6 +68,7 @@ TEST_F(SkinToolTest, ShowPrintsTheRecordInTableOrder) {
 }
 
 TEST_F(SkinToolTest, ShowOfASkinWithoutSkinIniGivesTheBuiltInValues) {
+  fs::create_directories(SkinsDir() / "nothing");
   ToolRun run = Tool("skin show nothing");
   ASSERT_EQ(run.status, 0);
   EXPECT_EQ(run.out,

@@ -69,7 +69,7 @@ TEST_F(StoreToolTest, StoreAddListShow) {
 
 TEST_F(StoreToolTest, StoreRefusesBadInput) {
   EXPECT_EQ(Tool("store add --folder Nowhere text").status, 1);
-  EXPECT_EQ(Tool("store add --time 2026-02-30T10:00 text").status, 1);
+  EXPECT_EQ(Tool("store add --time 2026-02-30T10:00 text").status, 2);
   EXPECT_EQ(Tool("store show 00").status, 1);
   EXPECT_EQ(Tool("store show " + std::string(64, '0')).status, 1);
   EXPECT_EQ(Tool("store add").status, 2);

@@ -71,7 +71,7 @@ TEST_F(ToolTest, ErrorsAreOneLineAndChangeNothing) {
     const char* says;
   } bad[] = {
       {"reg set 'HKXX\\A' N dword 1", "unknown registry root"},
-      {"reg set 'HKCU\\A' N qword 1", "unknown value type"},
+      {"reg set 'HKCU\\A' N qword 1", "expected dword, sz or binary"},
       {"reg set 'HKCU\\A' N dword twelve", "dword takes"},
       {"reg set 'HKCU\\A' N binary 0g", "binary takes"},
       {"reg get 'HKCU\\Nothing'", "no such key"},

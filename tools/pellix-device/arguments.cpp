@@ -152,7 +152,8 @@ std::optional<Arguments> ReadArguments(const UsageLine& line, const std::vector<
       options_over = true;
       continue;
     }
-    if (options_over || a.size() < 2 || a[0] != '-') {
+    // "-" alone, and a word like "-7/2" (no option starts with a digit), are arguments.
+    if (options_over || a.size() < 2 || a[0] != '-' || std::isdigit(static_cast<unsigned char>(a[1]))) {
       positional.push_back(a);
       continue;
     }
@@ -197,7 +198,7 @@ std::optional<Arguments> ReadArguments(const UsageLine& line, const std::vector<
     if (next + take > positional.size()) return fail("missing " + u.name);
     for (size_t k = next; k < next + take; ++k)
       if (!u.choices.empty() && std::find(u.choices.begin(), u.choices.end(), positional[k]) == u.choices.end())
-        return fail(u.name + " is " + JoinChoices(u.choices) + ", not " + Shown(positional[k]));
+        return fail("expected " + JoinChoices(u.choices) + ", not " + Shown(positional[k]));
     next += take;
   }
   if (next < positional.size()) return fail("unexpected argument " + Shown(positional[next]));
@@ -206,7 +207,7 @@ std::optional<Arguments> ReadArguments(const UsageLine& line, const std::vector<
 }
 
 std::string Shown(std::string_view argument) {
-  constexpr size_t kShownBytes = 40;
+  constexpr size_t kShownBytes = 80;  // an entry identifier fits whole
   std::string out = "'";
   size_t used = 0;
   for (size_t i = 0; i < argument.size(); ++i) {

@@ -92,14 +92,17 @@ int Process(Invocation& inv) {
     std::printf("handled = %d\n", static_cast<int>(handled));
     if (event == kEventUnset) std::printf("event = unset\n");
     else std::printf("event = 0x%02X\n", static_cast<unsigned>(event));
-    std::printf("result = 0x%08X (%s)\n", static_cast<unsigned>(hr), ResultName(hr).c_str());
+    std::printf("result = 0x%08X\n", static_cast<unsigned>(hr));
     PrintMessage(messages, ref->key);
     if (hr == S_OK) {
       status = 0;
     } else {
       std::fflush(stdout);
       const std::string missing = MissingProperty(*before);
-      status = Fail("the module did not process the message: " + (missing.empty() ? ResultName(hr) : missing));
+      char code[16];
+      std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+      status = Fail((missing.empty() ? std::string("the module did not process the message") : missing) +
+                    " (the module's result: " + code + " " + ResultName(hr) + ")");
     }
   }
 
