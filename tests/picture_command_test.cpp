@@ -67,4 +67,27 @@ TEST(PictureCommand, RefusesWhatItCannotDecode) {
   EXPECT_EQ(RunTool("picture").status, 2);
 }
 
+TEST(PictureCommand, SaysWhyAndTakesAJpegWithoutItsEndMarker) {
+  pellix::testing::TempDir dir;
+  GifSpec huge;
+  huge.width = 4096, huge.height = 4096;
+  huge.palette = {0x000000, 0xFFFFFF};
+  for (int i = 0; i < 5; ++i) {
+    GifFrameSpec f;
+    f.width = 1, f.height = 1, f.indices = {1};
+    huge.frames.push_back(f);
+  }
+  Save(dir.path() / "huge.gif", pellix::device::imaging::samples::WriteGif(huge));
+  Output refused = RunTool("picture info " + (dir.path() / "huge.gif").string());
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.text.find("(GIF: animation too large: 5 frames of 4096x4096)"), std::string::npos) << refused.text;
+
+  std::vector<uint8_t> jpeg = pellix::device::imaging::samples::WriteJpeg(8, 4, std::vector<uint32_t>(32, 0xFF336699), 90);
+  jpeg.resize(jpeg.size() - 2);  // the end-of-image marker
+  Save(dir.path() / "open.jpg", jpeg);
+  Output open = RunTool("picture info " + (dir.path() / "open.jpg").string());
+  EXPECT_EQ(open.status, 0) << open.text;
+  EXPECT_NE(open.text.find("size: 8 x 4\n"), std::string::npos) << open.text;
+}
+
 }  // namespace

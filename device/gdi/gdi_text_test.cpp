@@ -152,6 +152,25 @@ TEST_F(GdiTextTest, DrawTextClipsToItsRectangle) {
   EXPECT_LE(box.bottom, 10);
 }
 
+TEST_F(GdiTextTest, EndEllipsisKeepsALongLineInsideItsRectangle) {
+  // Without clipping, only the ellipsis keeps the line from running past the rectangle.
+  RECT r{0, 0, 60, 30};
+  const std::u16string line = u"A title far too long for its place";
+  ASSERT_GT(Extent(line.c_str()), 60);
+  DrawTextW(dc_, line.c_str(), -1, &r, DT_SINGLELINE | DT_NOCLIP | DT_END_ELLIPSIS);
+  RECT ink{};
+  ASSERT_GT(Changed(&ink), 0);
+  EXPECT_LE(ink.right, 60);
+  // The dots are drawn: the last third of the rectangle has ink, unlike a cut word's gap.
+  EXPECT_GT(ink.right, 40);
+  // A line that fits is drawn as it is.
+  for (int i = 0; i < kWidth * kHeight; ++i) pixels_[i] = 0xFFFFFF;
+  RECT wide{0, 0, kWidth, 30};
+  DrawTextW(dc_, u"Short", -1, &wide, DT_SINGLELINE | DT_END_ELLIPSIS);
+  Changed(&ink);
+  EXPECT_LE(ink.right, Extent(u"Short") + 1);
+}
+
 TEST_F(GdiTextTest, ExtTextOutOpaqueFillsTheRectangleWithTheBackgroundColour) {
   SetBkColor(dc_, RGB(0x10, 0x20, 0x30));
   RECT r{10, 5, 20, 8};

@@ -124,6 +124,16 @@ TEST(GifDecoder, LoopCountAndMissingTrailer) {
   EXPECT_EQ(without_trailer->frames[1].delay_ms, 80u);
 }
 
+TEST(GifDecoder, AnAnimationTooLargeSaysHowLarge) {
+  // Every frame is kept at the canvas's size, so five tiny frames on the largest canvas are
+  // more than an animation may hold; the refusal counts all of them.
+  GifSpec desc = Canvas(4096, 4096);
+  for (int i = 0; i < 5; ++i) desc.frames.push_back(GifFrame(0, 0, 1, 1, {1}, 0, -1, 0));
+  auto image = DecodeGif(samples::WriteGif(desc));
+  ASSERT_FALSE(image.ok());
+  EXPECT_EQ(image.error().message, "GIF: animation too large: 5 frames of 4096x4096");
+}
+
 TEST(GifDecoder, MovingSquareHasTwentyFrames) {
   auto image = DecodeGif(samples::MovingSquareGif(20, 24));
   ASSERT_TRUE(image.ok());
@@ -215,8 +225,21 @@ TEST(JpegDecoder, BrokenFilesFailCleanly) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint32_t(i * 2654435761u);
   std::vector<uint8_t> whole = samples::WriteJpeg(32, 32, noise, 90);
   ASSERT_TRUE(DecodeJpeg(whole).ok());
-  for (size_t cut : {size_t{2}, size_t{20}, whole.size() / 2, whole.size() - 2})
+  for (size_t cut : {size_t{2}, size_t{20}, whole.size() / 2, whole.size() * 3 / 4})
     EXPECT_FALSE(DecodeJpeg(std::span(whole.data(), cut)).ok()) << cut;
+}
+
+TEST(JpegDecoder, AFileWithoutItsEndMarkerIsWhole) {
+  Pixels noise(32 * 32);
+  for (size_t i = 0; i < noise.size(); ++i) noise[i] = uint32_t(i * 2654435761u);
+  std::vector<uint8_t> whole = samples::WriteJpeg(32, 32, noise, 90);
+  ASSERT_EQ(whole[whole.size() - 2], 0xFF);
+  ASSERT_EQ(whole.back(), 0xD9);
+  auto reference = DecodeJpeg(whole);
+  auto unterminated = DecodeJpeg(std::span(whole.data(), whole.size() - 2));
+  ASSERT_TRUE(reference.ok());
+  ASSERT_TRUE(unterminated.ok()) << unterminated.error().message;
+  EXPECT_EQ(unterminated->frames[0].pixels, reference->frames[0].pixels);
 }
 
 TEST(BmpDecoder, EveryDepthAndRowOrder) {

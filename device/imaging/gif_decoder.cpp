@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "imaging/decoded_image.h"
 
@@ -104,6 +105,35 @@ bool ReadRaster(GifFileType* gif, std::vector<GifByteType>& raster) {
   return true;
 }
 
+// The frames still to come after the current one, counted without decoding them, so that a
+// refusal can say how large the animation is. Stops at the first damaged record.
+size_t CountRemainingFrames(GifFileType* gif) {
+  size_t frames = 0;
+  // First past the pixels of the current frame, whose header was read.
+  int code_size = 0;
+  GifByteType* pixels = nullptr;
+  if (DGifGetCode(gif, &code_size, &pixels) == GIF_ERROR) return frames;
+  while (pixels)
+    if (DGifGetCodeNext(gif, &pixels) == GIF_ERROR) return frames;
+  for (;;) {
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif, &type) == GIF_ERROR || type == TERMINATE_RECORD_TYPE) return frames;
+    GifByteType* block = nullptr;
+    if (type == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return frames;
+      while (block)
+        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return frames;
+      continue;
+    }
+    if (type != IMAGE_DESC_RECORD_TYPE || DGifGetImageDesc(gif) == GIF_ERROR) return frames;
+    ++frames;
+    if (DGifGetCode(gif, &code_size, &block) == GIF_ERROR) return frames;
+    while (block)
+      if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return frames;
+  }
+}
+
 }  // namespace
 
 Result<DecodedImage> DecodeGif(std::span<const uint8_t> file) {
@@ -164,7 +194,11 @@ Result<DecodedImage> DecodeGif(std::span<const uint8_t> file) {
       compositor = std::make_unique<Compositor>(image.width, image.height);
     }
     stored_pixels += uint64_t{image.width} * image.height;
-    if (stored_pixels > kMaxAnimationPixels) return Fail("GIF: animation too large");
+    if (stored_pixels > kMaxAnimationPixels) {
+      const size_t frames = image.frames.size() + 1 + CountRemainingFrames(gif.get());
+      return Fail("GIF: animation too large: " + std::to_string(frames) + " frames of " + std::to_string(image.width) +
+                  "x" + std::to_string(image.height));
+    }
 
     if (!ReadRaster(gif.get(), raster)) return Fail("GIF: truncated or corrupt frame");
     const ColorMapObject* colors = desc.ColorMap ? desc.ColorMap : gif->SColorMap;

@@ -9,6 +9,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "imaging/decoded_image.h"
 
@@ -31,7 +32,9 @@ void ExitOnError(j_common_ptr info) {
 void NoteMessage(j_common_ptr info, int level) {
   auto* errors = reinterpret_cast<JpegErrors*>(info->err);
   if (level < 0) {
-    if (info->err->msg_code == JWRN_JPEG_EOF) errors->truncated = true;
+    // Data that ends early either runs into the end of the file or, when the end marker was
+    // supplied, into that marker.
+    if (info->err->msg_code == JWRN_JPEG_EOF || info->err->msg_code == JWRN_HIT_MARKER) errors->truncated = true;
     info->err->num_warnings++;
   }
 }
@@ -111,6 +114,17 @@ bool Run(JpegJob* job, std::span<const uint8_t> file) {
 }  // namespace
 
 Result<DecodedImage> DecodeJpeg(std::span<const uint8_t> file) {
+  // Many cameras and editors leave out the final end-of-image marker; the platform's decoder
+  // and every browser show such a picture, so the marker is supplied. Pixel data that is really
+  // missing still stops the decoder short of the marker and is refused as truncated.
+  std::vector<uint8_t> completed;
+  if (file.size() >= 2 && !(file[file.size() - 2] == 0xFF && file.back() == 0xD9)) {
+    completed.reserve(file.size() + 2);
+    completed.assign(file.begin(), file.end());
+    completed.push_back(0xFF);
+    completed.push_back(0xD9);
+    file = completed;
+  }
   DecodedImage image;
   image.format = ImageFormat::kJpeg;
   image.layout = NativeLayout::kRgb24;

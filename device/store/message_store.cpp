@@ -99,7 +99,8 @@ Status MessageStore::CreateSchema() {
     if (Status s = db_->Exec(
             "INSERT INTO stores(id, name) VALUES (1, 'SMS');"
             "INSERT INTO folders(store, name, role) VALUES"
-            " (1, 'Inbox', 1), (1, 'Sent Items', 2), (1, 'Outbox', 3), (1, 'Deleted Items', 4);");
+            " (1, 'Inbox', 1), (1, 'Sent Items', 2), (1, 'Outbox', 3), (1, 'Deleted Items', 4),"
+            " (1, 'Drafts', 0);");
         !s)
       return s;
   }

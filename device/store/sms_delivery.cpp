@@ -85,11 +85,38 @@ std::optional<uint64_t> ParseIsoTime(std::string_view text) {
       !Digits(text, 11, 2, hour) || text[13] != ':' || !Digits(text, 14, 2, minute))
     return std::nullopt;
   size_t at = 16;
+  uint64_t fraction_ticks = 0;
   if (at < text.size() && text[at] == ':') {
     if (!Digits(text, at + 1, 2, second)) return std::nullopt;
     at += 3;
+    // A decimal fraction of the second, with a point or a comma; ticks are 100 ns, so digits
+    // beyond the seventh are dropped.
+    if (at < text.size() && (text[at] == '.' || text[at] == ',')) {
+      ++at;
+      const size_t first = at;
+      uint64_t scale = kTicksPerSecond / 10;
+      for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10)
+        fraction_ticks += static_cast<uint64_t>(text[at] - '0') * scale;
+      if (at == first) return std::nullopt;
+    }
   }
-  if (at < text.size() && text[at] == 'Z') ++at;
+  // "Z", an offset from UTC (+01:00, -0530, +09), or nothing, which is taken as UTC.
+  int64_t offset_minutes = 0;
+  if (at < text.size() && text[at] == 'Z') {
+    ++at;
+  } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+    const int sign = text[at] == '-' ? -1 : 1;
+    unsigned offset_hours = 0, offset_rest = 0;
+    if (!Digits(text, at + 1, 2, offset_hours)) return std::nullopt;
+    at += 3;
+    if (at < text.size() && text[at] == ':') ++at;
+    if (at < text.size()) {
+      if (!Digits(text, at, 2, offset_rest)) return std::nullopt;
+      at += 2;
+    }
+    if (offset_hours > 23 || offset_rest > 59) return std::nullopt;
+    offset_minutes = sign * static_cast<int64_t>(offset_hours * 60 + offset_rest);
+  }
   if (at != text.size()) return std::nullopt;
   static constexpr unsigned kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   if (year < 1601 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] || hour > 23 ||
@@ -102,8 +129,9 @@ std::optional<uint64_t> ParseIsoTime(std::string_view text) {
   unsigned m, d;
   CivilFromDays(days, y, m, d);
   if (m != month) return std::nullopt;
-  const int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second + kEpochDelta;
-  return static_cast<uint64_t>(seconds) * kTicksPerSecond;
+  const int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second + kEpochDelta - offset_minutes * 60;
+  if (seconds < 0) return std::nullopt;
+  return static_cast<uint64_t>(seconds) * kTicksPerSecond + fraction_ticks;
 }
 
 std::string FormatIsoTime(uint64_t filetime) {

@@ -94,6 +94,16 @@ TEST(IsoTime, ParsesAndFormats) {
       {"2026-12-05T20:30:00ZZ", std::nullopt},
       {"1600-12-31T23:59", std::nullopt},
       {"", std::nullopt},
+      // Offsets from UTC and fractions of a second.
+      {"1970-01-01T01:00:00+01:00", 116444736000000000ull},
+      {"1970-01-01T00:00:00-0530", 116444736000000000ull + 19800ull * 10000000},
+      {"1970-01-01T09:00+09", 116444736000000000ull},
+      {"1970-01-01T00:00:00.5Z", 116444736005000000ull},
+      {"1970-01-01T00:00:00,123456789Z", 116444736001234567ull},
+      {"1970-01-01T00:00:00.Z", std::nullopt},
+      {"1970-01-01T00:00:00+1", std::nullopt},
+      {"1970-01-01T00:00:00+24:00", std::nullopt},
+      {"1601-01-01T00:00+01:00", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseIsoTime(c.text), c.ticks) << c.text;
   EXPECT_EQ(FormatIsoTime(125962992000000000ull), "2000-02-29T12:00:00Z");

@@ -66,6 +66,7 @@ std::string OneLine(const std::u16string& text) {
   for (char c : device::Utf16ToUtf8(text)) {
     if (c == '\n') out += "\\n";
     else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";  // store list separates its columns with tabs
     else out += c;
   }
   return out;

@@ -14,7 +14,8 @@ namespace pellix::tool {
 std::string Hex(const std::vector<uint8_t>& bytes);
 // Upper- or lower-case digits, two a byte; nullopt for anything else.
 std::optional<std::vector<uint8_t>> FromHex(const std::string& text);
-// Newlines in a text shown as "\n" (and "\r"), so that one value stays on one line.
+// Line breaks and tabs in a text shown as "\n", "\r" and "\t", so that one value stays on one
+// line and in one column.
 std::string OneLine(const std::u16string& text);
 
 // Prints "0xTAG NAME = VALUE" for every property of the message `key`, then "recipient TYPE

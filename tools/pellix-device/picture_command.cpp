@@ -11,6 +11,7 @@
 
 #include "command.h"
 #include "com/com_object.h"
+#include "imaging/decoded_image.h"
 #include "imaging/sample_pictures.h"
 #include "kernel/host_file.h"
 
@@ -77,7 +78,10 @@ int Info(const std::string& file) {
                                        reinterpret_cast<void**>(factory.put())))) {
       status = Fail("no imaging factory");
     } else if (FAILED(factory->CreateImageDecoder(stream.get(), DecoderInitFlagNone, decoder.put()))) {
-      status = Fail(file + ": not a picture the imaging library can decode");
+      // The factory only says no; the decoder it runs says why.
+      auto decoded = device::imaging::DecodeImage(bytes);
+      status = Fail(file + ": not a picture the imaging library can decode" +
+                    (decoded ? std::string() : " (" + decoded.error().message + ")"));
     } else {
       ImageInfo info{};
       UINT frames = 0;

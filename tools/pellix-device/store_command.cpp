@@ -25,6 +25,17 @@ const std::u16string* TextOf(const std::vector<Property>& props, uint32_t tag) {
   return nullptr;
 }
 
+// The folder of the SMS store with that name, or the reason there is none, naming the folders
+// there are.
+device::Result<FolderRecord> SmsFolder(MessageStore& store, const std::u16string& name) {
+  auto sms = SmsStore(store);
+  if (!sms) return device::Fail("the image has no SMS store");
+  if (auto folder = store.FolderByName(sms->key, name)) return *folder;
+  std::string names;
+  for (const FolderRecord& f : store.Folders(sms->key)) names += (names.empty() ? "" : ", ") + Utf16ToUtf8(f.name);
+  return device::Fail("no folder " + Shown(Utf16ToUtf8(name)) + " in the SMS store (its folders: " + names + ")");
+}
+
 int Add(const Invocation& inv, const Arguments& args) {
   SmsMessage m;
   if (const std::string* v = args.Value("--folder")) m.folder = Utf8ToUtf16(*v);
@@ -42,6 +53,7 @@ int Add(const Invocation& inv, const Arguments& args) {
   if (!BootImage(inv)) return 1;
   auto& store = MessageStore::Of(device::Device::Get());
   if (!store.status()) return Fail(store.status().error().message);
+  if (auto folder = SmsFolder(store, m.folder); !folder) return Fail(folder.error().message);
   auto key = DeliverSms(store, m);
   if (!key) return Fail(key.error().message);
   std::printf("%s\n", Hex(MakeEntryId(EntryKind::kMessage, *key)).c_str());
@@ -53,10 +65,8 @@ int List(const Invocation& inv, const Arguments& args) {
   if (!BootImage(inv)) return 1;
   auto& store = MessageStore::Of(device::Device::Get());
   if (!store.status()) return Fail(store.status().error().message);
-  auto sms = SmsStore(store);
-  if (!sms) return Fail("the image has no SMS store");
-  auto folder = store.FolderByName(sms->key, folder_name);
-  if (!folder) return Fail("no folder \"" + Utf16ToUtf8(folder_name) + "\" in the SMS store");
+  auto folder = SmsFolder(store, folder_name);
+  if (!folder) return Fail(folder.error().message);
   for (int64_t after = 0;;) {
     auto keys = store.MessagesAfter(folder->key, after, 256);
     if (keys.empty()) break;
