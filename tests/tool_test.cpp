@@ -29,6 +29,9 @@ TEST_F(ToolTest, InitInstallsTheModuleAndSkinsAndRefusesToOverwrite) {
   EXPECT_TRUE(std::filesystem::exists(image / "fs" / "Windows" / "PellixRule.dll"));
   EXPECT_TRUE(std::filesystem::is_directory(image / "fs" / "Program Files" / "Halvane Quorrin" / "Pellix" /
                                             "Skins" / "default"));
+  // Every file the README names is there from the start.
+  for (const char* name : {"profile", "registry.db", "store.db", "contacts.db", "journal.log"})
+    EXPECT_TRUE(std::filesystem::is_regular_file(image / name)) << name;
   ToolRun again = Tool(image, "init");
   EXPECT_NE(again.status, 0);
   EXPECT_NE(again.out.find("already exists"), std::string::npos);

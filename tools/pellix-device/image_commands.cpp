@@ -102,6 +102,10 @@ int Init(Invocation& inv) {
     device::contacts::ContactStore contacts(image->contacts_db());
     if (!contacts.status()) return Fail(contacts.status().error().message);
   }
+  // The journal too, empty until the device first does something for the person, so that an
+  // image holds every file the README names from the start.
+  if (!std::ofstream(image->journal_log(), std::ios::binary | std::ios::app))
+    return Fail("cannot create " + image->journal_log().string());
 
   std::printf("created %s: %dx%d, %d dpi, %s, clock x%g\n", image->root().c_str(), profile.screen_width,
               profile.screen_height, profile.dpi, profile.platform.c_str(), profile.clock_speed);
