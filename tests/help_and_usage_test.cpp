@@ -163,6 +163,15 @@ TEST_F(HelpAndUsageTest, TimesFoldersAndWindows) {
   EXPECT_EQ(windows.status, 0) << windows.err;
 }
 
+TEST_F(HelpAndUsageTest, VerboseEchoesTheModulesDebugOutput) {
+  // Without its settings key the module says so on its debug output.
+  ASSERT_EQ(Tool("reg delete 'HKCU\\Software\\Halvane Quorrin Softwares\\Pellix'").status, 0);
+  EXPECT_EQ(Tool("settings").err, "");
+  const ToolRun verbose = Tool("settings --verbose");
+  EXPECT_EQ(verbose.status, 0);
+  EXPECT_NE(verbose.err.find("GetSettings"), std::string::npos) << verbose.err;
+}
+
 TEST(ResourcesTest, TheLinkedModuleNeedsNoImage) {
   pellix::testing::TempDir dir;
   const ToolRun run = RunTool(dir.path() / "none", "resources --static", false);

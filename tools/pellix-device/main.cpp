@@ -132,8 +132,9 @@ namespace {
 void PrintHelp() {
   std::printf("usage: pellix-device [--image DIR] [--verbose] COMMAND [ARGS]\n\n");
   std::printf("The image defaults to ./device-image. --verbose echoes the device's debug output (what\n"
-              "the module writes with OutputDebugString) to standard error. 'pellix-device COMMAND --help'\n"
-              "describes a command; '--' ends the options, so a text that starts with '-' goes after it.\n\n"
+              "the module writes with NKDbgPrintfW or OutputDebugString) to standard error.\n"
+              "'pellix-device COMMAND --help' describes a command; '--' ends the options, so a text\n"
+              "that starts with '-' goes after it. Usage errors exit with status 2, other errors with 1.\n\n"
               "Commands:\n");
   std::vector<CommandInfo> sorted = Commands();
   std::sort(sorted.begin(), sorted.end(),
