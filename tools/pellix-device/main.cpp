@@ -140,7 +140,8 @@ void PrintHelp() {
   std::sort(sorted.begin(), sorted.end(),
             [](const CommandInfo& a, const CommandInfo& b) { return std::strcmp(a.usage, b.usage) < 0; });
   for (const CommandInfo& c : sorted) {
-    if (std::strlen(c.usage) > 44) {
+    // At least two spaces part a usage from its summary; a usage never holds two in a row.
+    if (std::strlen(c.usage) > 43) {
       std::printf("  %s\n  %-44s %s\n", c.usage, "", c.summary);
     } else {
       std::printf("  %-44s %s\n", c.usage, c.summary);
