@@ -26,6 +26,7 @@ inline constexpr const char* kVibrate = "vibrate";       // vibrator on / off
 inline constexpr const char* kBacklight = "backlight";   // backlight requests
 inline constexpr const char* kCall = "call";             // a voice call placed
 inline constexpr const char* kCompose = "compose";       // a compose form opened
+inline constexpr const char* kSms = "sms";               // a text message sent
 inline constexpr const char* kMessageBox = "messagebox"; // a message box shown and answered
 inline constexpr const char* kLaunch = "launch";         // a program or document opened
 inline constexpr const char* kInput = "input";           // what the person did
