@@ -5,6 +5,7 @@
 
 #include "kernel/device.h"
 #include "kernel/thread_id.h"
+#include "windows/system_classes.h"
 
 namespace pellix::device::windows {
 namespace {
@@ -37,6 +38,7 @@ WindowSystem::WindowSystem(Device& device) : device_(device), clock_(device.cloc
   std::lock_guard lock(g_instance_mutex);
   g_instance.store(this);
   InstallWindowView(true);
+  for (const WNDCLASSW& wc : SystemClasses()) (void)RegisterClass(wc);
 }
 
 WindowSystem::~WindowSystem() {
