@@ -18,6 +18,7 @@ packages=(
   libjpeg62-turbo-dev   # JPEG decoding
   liblitehtml-dev       # the HTML view's layout engine (0.6)
   libgumbo-dev          # the HTML parser under it, which the view also uses to bound a page
+  tzdata                # zone names for init --time-zone
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
 )

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "testing/temp_image.h"
@@ -36,6 +38,22 @@ TEST_F(ToolTest, InitInstallsTheModuleAndSkinsAndRefusesToOverwrite) {
   EXPECT_NE(again.status, 0);
   EXPECT_NE(again.out.find("already exists"), std::string::npos);
   EXPECT_EQ(Tool(image, "init --force").status, 0);
+}
+
+TEST_F(ToolTest, InitTakesTheLocaleAndTheTimeZone) {
+  ToolRun init = Tool(image, "init --locale de-de --time-zone Europe/Berlin");
+  ASSERT_EQ(init.status, 0) << init.out;
+  std::ifstream in(image / "profile");
+  std::string profile((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(profile.find("locale = de-DE\n"), std::string::npos) << profile;
+  EXPECT_NE(profile.find("time_zone = Europe/Berlin\n"), std::string::npos) << profile;
+  EXPECT_NE(profile.find("time_zone_rule = CET-1CEST,M3.5.0,M10.5.0/3\n"), std::string::npos) << profile;
+
+  ToolRun bad_locale = Tool(image, "init --force --locale xx-XX");
+  EXPECT_NE(bad_locale.status, 0);
+  EXPECT_NE(bad_locale.out.find("en-US"), std::string::npos) << bad_locale.out;  // names the choices
+  EXPECT_NE(Tool(image, "init --force --time-zone Mars/Olympus").status, 0);
+  EXPECT_EQ(Tool(image, "init --force --time-zone '<+0530>-5:30'").status, 0);
 }
 
 TEST_F(ToolTest, SettingsReflectRegistryChanges) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "kernel/device.h"
+#include "kernel/time_zone.h"
 #include "windows.h"
 
 using namespace pellix::device;
@@ -24,7 +25,7 @@ DWORD GetTickCount() { return Device::Get().clock().TickCount(); }
 void Sleep(DWORD milliseconds) { Device::Get().clock().Sleep(milliseconds); }
 
 // ---- Calendar time -----------------------------------------------------------------------------------
-// Calendar time is the host's; the device's time zone is UTC, so local and system time agree.
+// Calendar time is the host's; local time is in the profile's time zone.
 
 namespace {
 
@@ -104,19 +105,46 @@ void GetSystemTime(LPSYSTEMTIME time) {
   FileTimeToSystemTime(&now, time);
 }
 
-void GetLocalTime(LPSYSTEMTIME time) { GetSystemTime(time); }
+namespace {
 
-BOOL FileTimeToLocalFileTime(const FILETIME* in, LPFILETIME out) {
-  if (!in || !out) return FALSE;
-  *out = *in;
+int64_t SecondsSince1970(uint64_t filetime) {
+  return static_cast<int64_t>(filetime / 10000000ull) - static_cast<int64_t>(kEpochDifference / 10000000ull);
+}
+
+// The bias of the device's time zone now. The platform converts every file time with the bias
+// in force at the moment of the call, daylight time included, not the one at the converted
+// time; programs that show old times rely on that, so the device does the same.
+int64_t CurrentBias100ns() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return static_cast<int64_t>(DeviceTimeZone().OffsetAt(SecondsSince1970(ToUint64(&now)))) * 10000000;
+}
+
+BOOL InvalidParameter() {
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return FALSE;
+}
+
+BOOL Shift(const FILETIME* in, LPFILETIME out, int64_t by) {
+  if (!in || !out) return InvalidParameter();
+  const int64_t value = static_cast<int64_t>(ToUint64(in));
+  if (value < 0 || (by < 0 && value < -by) || (by > 0 && value > INT64_MAX - by))
+    return InvalidParameter();
+  FromUint64(static_cast<uint64_t>(value + by), out);
   return TRUE;
 }
 
-BOOL LocalFileTimeToFileTime(const FILETIME* in, LPFILETIME out) {
-  if (!in || !out) return FALSE;
-  *out = *in;
-  return TRUE;
+}  // namespace
+
+void GetLocalTime(LPSYSTEMTIME time) {
+  FILETIME now, local;
+  GetSystemTimeAsFileTime(&now);
+  if (Shift(&now, &local, CurrentBias100ns())) FileTimeToSystemTime(&local, time);
 }
+
+BOOL FileTimeToLocalFileTime(const FILETIME* in, LPFILETIME out) { return Shift(in, out, CurrentBias100ns()); }
+
+BOOL LocalFileTimeToFileTime(const FILETIME* in, LPFILETIME out) { return Shift(in, out, -CurrentBias100ns()); }
 
 // ---- Local memory ------------------------------------------------------------------------------------
 // Every block carries its size in a header, so LocalSize works and the handle is the pointer.

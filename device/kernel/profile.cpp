@@ -3,6 +3,9 @@
 #include <charconv>
 #include <sstream>
 
+#include "kernel/locale_format.h"
+#include "kernel/time_zone.h"
+
 namespace pellix::device {
 
 std::string Profile::Serialize() const {
@@ -11,7 +14,10 @@ std::string Profile::Serialize() const {
       << "screen_height = " << screen_height << "\n"
       << "dpi = " << dpi << "\n"
       << "platform = " << platform << "\n"
-      << "clock_speed = " << clock_speed << "\n";
+      << "clock_speed = " << clock_speed << "\n"
+      << "locale = " << locale << "\n"
+      << "time_zone = " << time_zone << "\n"
+      << "time_zone_rule = " << time_zone_rule << "\n";
   return out.str();
 }
 
@@ -51,6 +57,12 @@ Result<Profile> Profile::Parse(const std::string& text) {
       good = ParseInt(value, &p.dpi);
     } else if (key == "platform") {
       p.platform = value;
+    } else if (key == "locale") {
+      p.locale = value;
+    } else if (key == "time_zone") {
+      p.time_zone = value;
+    } else if (key == "time_zone_rule") {
+      p.time_zone_rule = value;
     } else if (key == "clock_speed") {
       try {
         p.clock_speed = std::stod(value);
@@ -71,6 +83,8 @@ Status Profile::Validate() const {
   if (platform != "PocketPC" && platform != "SmartPhone")
     return Fail("platform must be PocketPC or SmartPhone");
   if (!(clock_speed >= 0.01 && clock_speed <= 10000)) return Fail("clock speed must be between 0.01 and 10000");
+  if (!FindLocale(locale)) return Fail("locale must be one of " + LocaleNames());
+  if (auto zone = TimeZone::FromRule(time_zone_rule); !zone) return zone.error();
   return Status::Ok();
 }
 

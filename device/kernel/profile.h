@@ -13,6 +13,9 @@ struct Profile {
   int dpi = 96;
   std::string platform = "PocketPC";  // or "SmartPhone"
   double clock_speed = 1.0;           // device milliseconds per real millisecond
+  std::string locale = "en-US";       // the person's date and time formats
+  std::string time_zone = "UTC";      // the zone's name as given to init
+  std::string time_zone_rule = "UTC0";  // its rule, resolved once when the image is made
 
   // The profile file: one "key = value" line per field; unknown keys are ignored.
   std::string Serialize() const;

@@ -422,6 +422,25 @@ typedef struct tagSCROLLINFO {
 } SCROLLINFO, *LPSCROLLINFO;
 typedef const SCROLLINFO* LPCSCROLLINFO;
 
+// ---- Static controls ("STATIC") -------------------------------------------------------------
+#define SS_LEFT 0x00000000L
+#define SS_CENTER 0x00000001L
+#define SS_RIGHT 0x00000002L
+#define SS_ICON 0x00000003L
+#define SS_LEFTNOWORDWRAP 0x0000000CL
+#define SS_BITMAP 0x0000000EL
+#define SS_TYPEMASK 0x0000001FL
+#define SS_NOPREFIX 0x00000080L
+#define SS_NOTIFY 0x00000100L
+#define SS_CENTERIMAGE 0x00000200L
+#define SS_RIGHTJUST 0x00000400L
+#define STM_SETIMAGE 0x0172
+#define STM_GETIMAGE 0x0173
+#define STN_CLICKED 0
+#define STN_DBLCLK 1
+#define STN_ENABLE 2
+#define STN_DISABLE 3
+
 // ---- Message boxes --------------------------------------------------------------------------
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L

@@ -132,10 +132,11 @@ HWND GetWindow(HWND hwnd, UINT relation) {
 
 HWND GetParent(HWND hwnd) { return System().Parent(hwnd); }
 
-HWND SetParent(HWND, HWND) {
-  // Windows move between parents nowhere on this device.
-  SetLastError(ERROR_NOT_SUPPORTED);
-  return nullptr;
+HWND SetParent(HWND child, HWND parent) {
+  auto previous = System().Reparent(child, parent);
+  if (!previous) return Fails(previous.error(), HWND{});
+  SetLastError(0);  // so that a null previous parent reads as success
+  return *previous;
 }
 
 HWND GetAncestor(HWND hwnd, UINT flags) {

@@ -383,6 +383,37 @@ Status WindowSystem::Invalidate(HWND hwnd, const RECT* rect, bool erase) {
   return Status::Ok();
 }
 
+Result<HWND> WindowSystem::Reparent(HWND hwnd, HWND parent) {
+  HWND previous = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    Window* w = Find(hwnd);
+    Window* p = parent ? Find(parent) : nullptr;
+    if (!w || (parent && !p)) return Fail("not a window", ERROR_INVALID_WINDOW_HANDLE);
+    // A window cannot hold itself, directly or through its children.
+    if (p && (p == w || IsDescendantLocked(hwnd, parent)))
+      return Fail("parent inside the window", ERROR_INVALID_PARAMETER);
+    previous = w->parent ? w->parent->handle : nullptr;
+    // What it covered in its old place is uncovered now.
+    if (w->parent) {
+      const gdi::Rect client{0, 0, w->parent->client.Width(), w->parent->client.Height()};
+      const gdi::Rect old = w->rect.Intersect(client);
+      InvalidateLocked(*w->parent, &old, true);
+    } else {
+      for (Window* t : top_level_)
+        if (t != w) InvalidateTreeLocked(*t);
+    }
+    std::erase(SiblingsOf(*w), w);
+    w->parent = p;
+    w->owner = nullptr;
+    SiblingsOf(*w).push_back(w);
+    PlaceInZOrder(*w, HWND_TOP);
+    if (w->IsVisibleFlag()) InvalidateTreeLocked(*w);
+  }
+  Emit(hwnd, WindowEvent::kResized);  // its surface moves to another place on the screen
+  return previous;
+}
+
 void WindowSystem::InvalidateAll() {
   std::lock_guard lock(mutex_);
   for (auto& [handle, w] : windows_)

@@ -6,6 +6,7 @@
 #include "kernel/device.h"
 #include "kernel/thread_id.h"
 #include "windows/edit_control.h"
+#include "windows/system_classes.h"
 
 namespace pellix::device::windows {
 namespace {
@@ -39,6 +40,7 @@ WindowSystem::WindowSystem(Device& device) : device_(device), clock_(device.cloc
   g_instance.store(this);
   InstallWindowView(true);
   RegisterEditClass(*this);
+  for (const WNDCLASSW& wc : SystemClasses()) (void)RegisterClass(wc);
 }
 
 WindowSystem::~WindowSystem() {

@@ -105,6 +105,9 @@ class WindowSystem {
   std::optional<UpdateArea> TakeUpdate(HWND hwnd);
   bool HasUpdate(HWND hwnd);
   Status ScrollChildren(HWND hwnd, int dx, int dy);
+  // SetParent: moves the window under `parent` (null: to the top level), keeping its position
+  // numbers, now in the new parent's client coordinates. Returns the previous parent.
+  Result<HWND> Reparent(HWND hwnd, HWND parent);
   HWND HitTest(POINT screen_point);
   std::vector<WindowSnapshot> Visible();
   std::optional<WindowSnapshot> Snapshot(HWND hwnd);

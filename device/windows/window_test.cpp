@@ -304,6 +304,44 @@ TEST_F(WindowTest, HitTestHonoursZOrderVisibilityParentClientAndRegions) {
   EXPECT_TRUE(visible.back().region.has_value());
 }
 
+TEST_F(WindowTest, SetParentMovesAWindowUnderAnotherParent) {
+  HWND a = MakeWindow(WS_POPUP | WS_VISIBLE, 0, 0, 40, 40);
+  HWND b = MakeWindow(WS_POPUP | WS_VISIBLE, 100, 100, 60, 60);
+  HWND c = MakeWindow(WS_CHILD | WS_VISIBLE, 5, 5, 10, 10, a);
+  HWND grandchild = MakeWindow(WS_CHILD | WS_VISIBLE, 1, 1, 4, 4, c);
+
+  EXPECT_EQ(SetParent(c, b), a);
+  EXPECT_EQ(GetParent(c), b);
+  EXPECT_TRUE(IsChild(b, grandchild));
+  EXPECT_EQ(GetWindow(a, GW_CHILD), nullptr);
+  // The same position, now in b's client area; taps there reach it.
+  RECT r{};
+  GetWindowRect(c, &r);
+  EXPECT_EQ(r.left, 105);
+  EXPECT_EQ(r.top, 105);
+  EXPECT_EQ(WindowFromPoint(POINT{107, 107}), grandchild);
+  EXPECT_EQ(WindowFromPoint(POINT{7, 7}), a);
+
+  // A window cannot go under itself or its own children.
+  SetLastError(0);
+  EXPECT_EQ(SetParent(b, grandchild), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(SetParent(c, c), nullptr);
+  EXPECT_EQ(GetParent(c), b);
+  EXPECT_EQ(SetParent(c, reinterpret_cast<HWND>(0x1234)), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+
+  // To the top level: no parent any more.
+  EXPECT_EQ(SetParent(c, nullptr), b);
+  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(GetParent(c), nullptr);
+  EXPECT_EQ(GetWindow(b, GW_CHILD), nullptr);
+  // Destroying the old parent leaves the moved window alone.
+  DestroyWindow(b);
+  EXPECT_TRUE(IsWindow(c));
+  EXPECT_TRUE(IsWindow(grandchild));
+}
+
 TEST_F(WindowTest, WindowRegionRoundTrip) {
   HWND hwnd = MakeWindow(WS_POPUP | WS_VISIBLE, 10, 10, 60, 60);
   HRGN out = CreateRectRgn(0, 0, 1, 1);

@@ -12,7 +12,9 @@
 #include "kernel/codepage.h"
 #include "kernel/device_image.h"
 #include "kernel/host_file.h"
+#include "kernel/locale_format.h"
 #include "kernel/registry.h"
+#include "kernel/time_zone.h"
 #include "contacts/contact_store.h"
 #include "store/message_store.h"
 
@@ -67,6 +69,17 @@ int Init(Invocation& inv) {
     profile.clock_speed = std::strtod(v->c_str(), &end);
     if (v->empty() || *end != '\0') return UsageError(inv, "--clock-speed takes a number, for example 20, not " + Shown(*v));
   }
+  if (const std::string* v = args->Value("--locale")) {
+    const device::LocaleInfo* locale = device::FindLocale(*v);
+    if (!locale) return UsageError(inv, "--locale takes one of " + device::LocaleNames() + ", not " + Shown(*v));
+    profile.locale = locale->name;
+  }
+  if (const std::string* v = args->Value("--time-zone")) {
+    auto zone = device::TimeZone::Resolve(*v);
+    if (!zone) return UsageError(inv, "--time-zone takes a zone name or rule, for example Europe/Berlin, not " + Shown(*v));
+    profile.time_zone = *v;
+    profile.time_zone_rule = zone->rule();
+  }
   if (device::Status s = profile.Validate(); !s) return Fail(s.error().message);
   auto image = device::DeviceImage::Create(inv.image_dir, profile, force);
   if (!image) return Fail(image.error().message);
@@ -107,8 +120,9 @@ int Init(Invocation& inv) {
   if (!std::ofstream(image->journal_log(), std::ios::binary | std::ios::app))
     return Fail("cannot create " + image->journal_log().string());
 
-  std::printf("created %s: %dx%d, %d dpi, %s, clock x%g\n", image->root().c_str(), profile.screen_width,
-              profile.screen_height, profile.dpi, profile.platform.c_str(), profile.clock_speed);
+  std::printf("created %s: %dx%d, %d dpi, %s, clock x%g, %s, %s\n", image->root().c_str(), profile.screen_width,
+              profile.screen_height, profile.dpi, profile.platform.c_str(), profile.clock_speed,
+              profile.locale.c_str(), profile.time_zone.c_str());
   std::printf("installed \\Windows\\PellixRule.dll and the skins under %s\n",
               device::Utf16ToUtf8(dir + u"Skins\\").c_str());
   return 0;
@@ -130,7 +144,8 @@ int Log(Invocation& inv) {
 }
 
 PELLIX_COMMAND("init",
-               "init [--screen WxH] [--dpi N] [--platform PocketPC|SmartPhone] [--clock-speed X] [--force]",
+               "init [--screen WxH] [--dpi N] [--platform PocketPC|SmartPhone] [--clock-speed X] [--locale NAME] "
+               "[--time-zone ZONE] [--force]",
                "create a device image with the module and default skin installed", Init);
 PELLIX_COMMAND("log", "log", "print the module's debug log (\\PellixInbox.log)", Log);
 
