@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "render/smiley_table.h"
 #include "render/templates.h"
+#include "resources/static_module.h"
 #include "testing/temp_image.h"
 
 namespace {
@@ -36,17 +37,27 @@ class SkinFilesTest : public pellix::testing::DeviceTest {
   }
 };
 
+// The module's string resource of `id`, as the platform hands it out.
+std::u16string ResourceString(UINT id) {
+  LPCWSTR text = nullptr;
+  int length = LoadStringW(GetModuleHandleW(u"PellixRule.dll"), id, reinterpret_cast<LPWSTR>(&text), 0);
+  return length > 0 ? std::u16string(text, size_t(length)) : u"(missing)";
+}
+
 TEST_F(SkinFilesTest, OnlyTheFilesThatExistReplaceTheBuiltInTemplates) {
+  HINSTANCE module = pellix::AttachStaticPellixRule();
+  ASSERT_NE(module, nullptr);
   Write("Blue/bubble.html", "<p>%SMSBody%</p>");
   Write("default/bubblepic.html", "not used: templates never fall back to the default skin");
   LoadTemplates();
   EXPECT_EQ(std::u16string(g_Templates[0]), u"<p>%SMSBody%</p>");
   EXPECT_FALSE(g_TemplateBuiltIn[0]);
-  EXPECT_EQ(std::u16string(g_Templates[1]), BuiltInTemplate(1));
-  EXPECT_TRUE(std::u16string(g_Templates[1]).find(u"PictureID") != std::u16string::npos);
+  // The built-in texts come from the module's string table, the one copy of them.
+  EXPECT_EQ(std::u16string(g_Templates[1]), ResourceString(112));
   EXPECT_TRUE(g_TemplateBuiltIn[1]);
-  EXPECT_EQ(std::u16string(g_Templates[2]), BuiltInTemplate(0));
+  EXPECT_EQ(std::u16string(g_Templates[2]), ResourceString(110));
   EXPECT_TRUE(g_TemplateBuiltIn[2]);
+  FreeLibrary(module);
 }
 
 TEST_F(SkinFilesTest, TemplatesAreReadInTheAnsiCodePage) {

@@ -1,8 +1,12 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "render/sms_to_html.h"
 
@@ -11,16 +15,140 @@
 #include "render/smiley_table.h"
 #include "render/templates.h"
 
+// The conversion runs for every message the device receives and every read form, so it is built
+// as a few straight passes over at most a few thousand characters, with memory kept between calls
+// of a thread: the smiley codes indexed by their first character, the filled template split where
+// the message goes, and scratch buffers. Each pass does exactly what the step it stands for does
+// on the whole text; where a shortcut could differ (a smiley code that could match inside an
+// inserted picture reference), the plain step runs instead.
+
 namespace {
 
 using Text = std::u16string;
 using TextView = std::u16string_view;
 
-// Copies `src` into the work buffer, cut to what fits with the terminator.
-void CopyToWorkBuffer(WCHAR* buffer, TextView src) {
-  size_t n = src.size() < SMS_WORK_BUFFER_CCH - 1 ? src.size() : SMS_WORK_BUFFER_CCH - 1;
-  if (n) memmove(buffer, src.data(), n * sizeof(WCHAR));
-  buffer[n] = 0;
+constexpr size_t kWorkChars = SMS_WORK_BUFFER_CCH - 1;  // what the work buffer holds
+
+// Heap memory of one thread that grows to the largest text seen and is reused.
+class Scratch {
+ public:
+  // Room for `n` characters, or null when memory ran out. Earlier contents are lost.
+  WCHAR* Reserve(size_t n) {
+    if (n > capacity_) {
+      data_.reset();
+      capacity_ = 0;
+      data_.reset(new (std::nothrow) WCHAR[n]);
+      if (!data_) return nullptr;
+      capacity_ = n;
+    }
+    return data_.get();
+  }
+
+ private:
+  std::unique_ptr<WCHAR[]> data_;
+  size_t capacity_ = 0;
+};
+
+// A text under construction in a Scratch: the caller reserves enough first.
+struct Writer {
+  WCHAR* out;
+  size_t length = 0;
+  void Put(const WCHAR* from, size_t n) {
+    if (n) memcpy(out + length, from, n * sizeof(WCHAR));
+    length += n;
+  }
+  void Put(TextView s) { Put(s.data(), s.size()); }
+};
+
+size_t BoundedLength(const WCHAR* text, size_t limit) {
+  size_t n = 0;
+  while (n < limit && text[n]) ++n;
+  return n;
+}
+
+// ---- Smileys ---------------------------------------------------------------------------------
+
+// The table's codes, indexed by the low byte of their first character. Rebuilt when the table's
+// generation moves.
+struct SmileyIndex {
+  LONG generation = -1;
+  const SMILEYENTRY* table = nullptr;
+  LONG count = 0;
+  struct Code {
+    const WCHAR* text;
+    uint32_t length;
+    uint32_t entry;
+  };
+  std::vector<Code> codes;            // grouped by bucket, each group in table order
+  uint32_t bucketStart[257] = {};     // codes[bucketStart[b] .. bucketStart[b + 1]) start with b
+  // Entries whose code could also occur inside or across a picture reference that an earlier
+  // entry left behind; when one of those comes after an applied entry, the plain step runs.
+  std::vector<uint32_t> referenceSensitive;
+
+  void Refresh() {
+    if (generation == g_SmileyTableGeneration && table == g_SmileyTable && count == g_SmileyCount) return;
+    generation = g_SmileyTableGeneration;
+    table = g_SmileyTable;
+    count = g_SmileyCount;
+    codes.clear();
+    referenceSensitive.clear();
+    std::fill(std::begin(bucketStart), std::end(bucketStart), 0u);
+    if (!table) return;
+    std::vector<Code> all;
+    for (LONG i = 0; i < count; ++i) {
+      const WCHAR* code = table[i].code;
+      if (!code || !*code) continue;
+      size_t length = wcslen(code);
+      all.push_back({code, static_cast<uint32_t>(length), static_cast<uint32_t>(i)});
+      if (CouldTouchReference(code, length)) referenceSensitive.push_back(static_cast<uint32_t>(i));
+    }
+    for (const Code& c : all) ++bucketStart[(c.text[0] & 0xFF) + 1];
+    for (int b = 0; b < 256; ++b) bucketStart[b + 1] += bucketStart[b];
+    codes.resize(all.size());
+    uint32_t next[256];
+    std::copy(bucketStart, bucketStart + 256, next);
+    for (const Code& c : all) codes[next[c.text[0] & 0xFF]++] = c;  // table order kept
+  }
+
+  // A reference is U+FFFE, img src=", digits, ", U+FFFF. A code can take part of one only if it
+  // holds a marker, or if it lies wholly inside one, that is if it is made of the characters
+  // between the markers alone.
+  static bool CouldTouchReference(const WCHAR* code, size_t length) {
+    bool inside = true;
+    for (size_t i = 0; i < length; ++i) {
+      WCHAR c = code[i];
+      if (c == SMS_TAG_OPEN || c == SMS_TAG_CLOSE) return true;
+      if (!(c >= u'0' && c <= u'9') && TextView(u"img src=\"").find(c) == TextView::npos) inside = false;
+    }
+    return inside;
+  }
+};
+
+SmileyIndex& Smileys() {
+  thread_local SmileyIndex index;
+  index.Refresh();
+  return index;
+}
+
+// Every place where a code occurs in the text, as entry << 32 | position.
+void FindCodes(const SmileyIndex& index, const WCHAR* text, size_t n, std::vector<uint64_t>& found,
+               bool firstOnly) {
+  found.clear();
+  if (index.codes.empty()) return;
+  for (size_t p = 0; p < n; ++p) {
+    unsigned b = text[p] & 0xFF;
+    for (uint32_t k = index.bucketStart[b]; k < index.bucketStart[b + 1]; ++k) {
+      const SmileyIndex::Code& c = index.codes[k];
+      if (c.text[0] != text[p] || c.length > n - p) continue;
+      if (c.length > 1 && memcmp(c.text + 1, text + p + 1, (c.length - 1) * sizeof(WCHAR)) != 0) continue;
+      found.push_back(uint64_t{c.entry} << 32 | p);
+      if (firstOnly) return;
+    }
+  }
+}
+
+int FormatReference(WCHAR* image, LONG entry) {
+  return wsprintfW(image, TEXT("%cimg src=\"%d\"%c"), SMS_TAG_OPEN, static_cast<int>(entry), SMS_TAG_CLOSE);
 }
 
 // Replaces every occurrence of `what` (not empty) in `text`, scanning left to right; inserted
@@ -41,26 +169,143 @@ void ReplaceAll(Text& text, TextView what, TextView with) {
   text.swap(out);
 }
 
-void Escape(TextView in, Text& out) {
+// The smiley step as written: each entry in table order over the text that the earlier entries
+// left. Used when a code could match inside their references.
+size_t ApplySmileysStepByStep(const WCHAR* text, size_t n, WCHAR* out) {
+  Text current(text, n);
+  for (LONG i = 0; i < g_SmileyCount; ++i) {
+    LPCWSTR code = g_SmileyTable[i].code;
+    if (!code || !*code || current.find(code) == Text::npos) continue;
+    WCHAR image[255];
+    int length = FormatReference(image, i);
+    ReplaceAll(current, code, TextView(image, static_cast<size_t>(length)));
+  }
+  size_t kept = std::min(current.size(), kWorkChars);
+  memcpy(out, current.data(), kept * sizeof(WCHAR));
+  return kept;
+}
+
+struct SmileyState {
+  std::vector<uint64_t> found;
+  std::vector<uint8_t> taken;  // per position of the text: replaced by an earlier entry
+  struct Region {
+    uint32_t position, length, entry;
+  };
+  std::vector<Region> regions;
+};
+
+// Replaces the smileys of `text` (n <= kWorkChars) into `out` (room for kWorkChars), cut to the
+// work buffer. `found` holds the occurrences FindCodes gave. Returns the new length.
+size_t ApplySmileysFast(const SmileyIndex& index, const WCHAR* text, size_t n, SmileyState& state,
+                        WCHAR* out) {
+  // An entry sees the text that earlier entries left. A code that cannot touch a reference
+  // occurs there exactly where it occurred in the original text over characters that no
+  // earlier entry took, and is replaced left to right without overlapping itself.
+  std::sort(state.found.begin(), state.found.end());
+  state.taken.assign(n, 0);
+  state.regions.clear();
+  int64_t firstApplied = -1;
+  uint32_t entry = UINT32_MAX;
+  size_t end = 0;  // where the entry's last replacement ended
+  for (uint64_t f : state.found) {
+    uint32_t e = static_cast<uint32_t>(f >> 32);
+    uint32_t p = static_cast<uint32_t>(f);
+    if (e != entry) {
+      entry = e;
+      end = 0;
+    }
+    if (p < end) continue;
+    uint32_t length = static_cast<uint32_t>(wcslen(g_SmileyTable[e].code));
+    bool free = true;
+    for (uint32_t k = 0; k < length && free; ++k) free = !state.taken[p + k];
+    if (!free) continue;
+    memset(&state.taken[p], 1, length);
+    state.regions.push_back({p, length, e});
+    end = p + length;
+    if (firstApplied < 0) firstApplied = e;
+  }
+  for (uint32_t sensitive : index.referenceSensitive)
+    if (firstApplied >= 0 && sensitive > firstApplied) return ApplySmileysStepByStep(text, n, out);
+
+  std::sort(state.regions.begin(), state.regions.end(),
+            [](const SmileyState::Region& a, const SmileyState::Region& b) { return a.position < b.position; });
   size_t length = 0;
-  for (WCHAR c : in) length += c == u'&' ? 5 : (c == u'<' || c == u'>') ? 4 : 1;
-  out.resize(length);
-  WCHAR* o = out.data();
-  for (WCHAR c : in) {
-    switch (c) {
-      case u'&': memcpy(o, u"&amp;", 5 * sizeof(WCHAR)); o += 5; break;
-      case u'<': memcpy(o, u"&lt;", 4 * sizeof(WCHAR)); o += 4; break;
-      case u'>': memcpy(o, u"&gt;", 4 * sizeof(WCHAR)); o += 4; break;
-      case SMS_TAG_OPEN: *o++ = u'<'; break;
-      case SMS_TAG_CLOSE: *o++ = u'>'; break;
-      default: *o++ = c;
+  size_t from = 0;
+  auto put = [&](const WCHAR* s, size_t count) {
+    count = std::min(count, kWorkChars - length);
+    memcpy(out + length, s, count * sizeof(WCHAR));
+    length += count;
+  };
+  for (const SmileyState::Region& r : state.regions) {
+    put(text + from, r.position - from);
+    WCHAR image[255];
+    put(image, static_cast<size_t>(FormatReference(image, static_cast<LONG>(r.entry))));
+    from = r.position + r.length;
+  }
+  put(text + from, n - from);
+  return length;
+}
+
+// ---- Escaping ------------------------------------------------------------------------------
+
+// What the later passes need to know of the escaped text.
+struct Escaped {
+  size_t length = 0;
+  bool phoneCharacters = false;  // one of "+0123456789": the number pass has work
+  bool mailOrWeb = false;        // an at sign or a colon: the link pass may have work
+};
+
+// Escapes `text` into `out` (room for 5 characters a character). With `lineBreaks`, a CR LF
+// pair first becomes the marked "br" tag and the text is cut where the work buffer would have
+// cut it, before escaping: so a cut may leave the tag unfinished.
+template <bool lineBreaks>
+Escaped Escape(const WCHAR* text, size_t n, WCHAR* out) {
+  Escaped e;
+  WCHAR* o = out;
+  size_t work = 0;  // characters the work buffer would hold so far
+  unsigned seen = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if constexpr (lineBreaks) {
+      if (work == kWorkChars) break;
+      ++work;
+    }
+    WCHAR c = text[i];
+    if (c < 0x80) {
+      seen |= c == u'@' || c == u':' ? 2u : (c == u'+' || (c >= u'0' && c <= u'9')) ? 1u : 0u;
+      switch (c) {
+        case u'&': memcpy(o, u"&amp;", 5 * sizeof(WCHAR)); o += 5; continue;
+        case u'<': memcpy(o, u"&lt;", 4 * sizeof(WCHAR)); o += 4; continue;
+        case u'>': memcpy(o, u"&gt;", 4 * sizeof(WCHAR)); o += 4; continue;
+        case u'\r':
+          if constexpr (lineBreaks) {
+            if (i + 1 < n && text[i + 1] == u'\n') {
+              size_t keep = std::min<size_t>(4, kWorkChars - (work - 1));
+              memcpy(o, u"<br>", keep * sizeof(WCHAR));
+              o += keep;
+              work += keep - 1;
+              ++i;
+              continue;
+            }
+          }
+          break;
+        default: break;
+      }
+      *o++ = c;
+    } else {
+      *o++ = c == SMS_TAG_OPEN ? u'<' : c == SMS_TAG_CLOSE ? u'>' : c;
     }
   }
+  e.length = static_cast<size_t>(o - out);
+  e.phoneCharacters = seen & 1u;
+  e.mailOrWeb = seen & 2u;
+  return e;
 }
+
+// ---- Links ---------------------------------------------------------------------------------
 
 struct PhoneDelimiter {
   bool operator()(WCHAR c) const {
-    return c == u' ' || c == u'>' || c == u'<' || c == u'.' || c == u'"';
+    return c <= u'>' && (c == u' ' || c == u'>' || c == u'<' || c == u'.' || c == u'"');
   }
 };
 struct Blank {
@@ -70,240 +315,301 @@ struct Blank {
 // A phone number is a token that the platform's base-10 wcstol reads whole, that is not
 // negative (an overflow to the positive limit still counts) and 6 to 15 characters long.
 struct PhoneNumber {
-  bool operator()(TextView token) const;
+  bool operator()(const WCHAR* token, size_t n) const {
+    if (n < 6 || n > 15) return false;
+    WCHAR first = token[0];
+    if ((first >= u'0' && first <= u'9') || first == u'+' || first == u'-') {
+      // Sign and digits: what wcstol reads whole. Only a minus before a digit other than 0
+      // makes it negative.
+      bool nonZero = false;
+      for (size_t i = 1; i < n; ++i) {
+        WCHAR c = token[i];
+        if (c < u'0' || c > u'9') return false;
+        nonZero |= c != u'0';
+      }
+      if (first == u'+' || first == u'-') return n > 1 && !(first == u'-' && nonZero);
+      return true;
+    }
+    // Printable ASCII that is neither sign nor digit stops wcstol at once. Anything else might be
+    // white space that it skips: ask it.
+    if (first > u' ' && first < 0x7F) return false;
+    WCHAR copy[16];
+    memcpy(copy, token, n * sizeof(WCHAR));
+    copy[n] = 0;
+    WCHAR* end = nullptr;
+    long value = wcstol(copy, &end, 10);
+    return end == copy + n && value >= 0;
+  }
 };
-bool PhoneNumber::operator()(TextView token) const {
-  if (token.size() < 6 || token.size() > 15) return false;
-  WCHAR copy[16];
-  memcpy(copy, token.data(), token.size() * sizeof(WCHAR));
-  copy[token.size()] = 0;
-  WCHAR* end = nullptr;
-  long value = wcstol(copy, &end, 10);
-  return end == copy + token.size() && value >= 0;
-}
 
 // A web address starts with "http://"; an e-mail address has an at sign after its first
 // character and its first "." after that at sign.
 struct WebOrMailLink {
-  bool operator()(TextView token) const;
+  bool operator()(const WCHAR* token, size_t n) const {
+    if (TextView(token, n).starts_with(u"http://")) return true;
+    size_t at = 0;
+    while (at < n && token[at] != u'@') {
+      if (token[at] == u'.') return false;  // a "." before any at sign
+      ++at;
+    }
+    if (at == n || at == 0) return false;
+    for (size_t i = at + 1; i < n; ++i)
+      if (token[i] == u'.') return true;
+    return false;
+  }
 };
-bool WebOrMailLink::operator()(TextView token) const {
-  if (token.starts_with(u"http://")) return true;
-  size_t at = token.find(u'@');
-  if (at == TextView::npos || at == 0) return false;
-  size_t dot = token.find(u'.');
-  return dot != TextView::npos && dot > at;
-}
 
-// Wraps each token of `text` that `isLink` accepts in <a href="token">token</a>. Tokens are the
-// runs between delimiters; the link goes where the token stands.
+// Wraps each token of `in` that `isLink` accepts in <a href="token">token</a>; tokens are the
+// runs between delimiters and the link goes where the token stands. Returns the text: `in`
+// itself when nothing was linked, else the text written into `out`.
 template <typename Delimiter, typename Accept>
-void LinkTokens(Text& text) {
+TextView LinkTokens(TextView in, Scratch& out) {
   const Delimiter isDelimiter;
   const Accept isLink;
-  Text out;
+  Writer w{nullptr};
   size_t copied = 0;
   size_t i = 0;
-  const size_t n = text.size();
+  const size_t n = in.size();
+  const WCHAR* text = in.data();
   while (i < n) {
     while (i < n && isDelimiter(text[i])) ++i;
     size_t start = i;
     while (i < n && !isDelimiter(text[i])) ++i;
     if (i == start) break;
-    TextView token(text.data() + start, i - start);
-    if (!isLink(token)) continue;
-    if (out.empty()) out.reserve(text.size() + 256);
-    out.append(text, copied, start - copied);
-    out.append(u"<a href=\"");
-    out.append(token);
-    out.append(u"\">");
-    out.append(token);
-    out.append(u"</a>");
+    if (!isLink(text + start, i - start)) continue;
+    if (!w.out) {
+      // A linked token of L characters becomes 2L + 15; the shortest linkable one has 3.
+      w.out = out.Reserve(n * 6 + 16);
+      if (!w.out) return in;
+    }
+    w.Put(text + copied, start - copied);
+    w.Put(u"<a href=\"");
+    w.Put(text + start, i - start);
+    w.Put(u"\">");
+    w.Put(text + start, i - start);
+    w.Put(u"</a>");
     copied = i;
   }
-  if (copied == 0) return;  // nothing linked (a link always moves `copied` past its token)
-  out.append(text, copied, Text::npos);
-  text.swap(out);
+  if (!w.out) return in;
+  w.Put(text + copied, n - copied);
+  return TextView(w.out, w.length);
 }
 
-// Puts `body` where a built-in template has its "%s%s%s", turning its "%%" into "%". Built-in
-// templates are resource strings written for the platform's printf-style formatting (the first
-// and last "%s" are empty, the middle one is the message); they are expanded here by hand,
-// because wsprintfW would cut any page at 1023 characters.
-void ExpandBuiltIn(Text& page, TextView body) {
-  Text out;
-  out.reserve(page.size() + body.size());
-  int argument = 0;
-  for (size_t i = 0; i < page.size(); ++i) {
-    if (page[i] == u'%' && i + 1 < page.size()) {
-      if (page[i + 1] == u'%') {
-        out.push_back(u'%');
-        ++i;
-        continue;
-      }
-      if (page[i + 1] == u's') {
-        if (argument == 1) out.append(body);
-        ++argument;
-        ++i;
-        continue;
-      }
-    }
-    out.push_back(page[i]);
-  }
-  page.swap(out);
-}
+// ---- Templates -----------------------------------------------------------------------------
 
-// Which characters and which pairs of neighbouring characters a text holds (pairs hashed into a
-// table, so a pair may be reported that is not there, never the other way round). A code with a
-// character or a pair that the text lacks cannot occur in it, which spares most of the table's
-// searches.
-class TextContents {
- public:
-  void Add(TextView text, WCHAR before) {
-    for (WCHAR c : text) {
-      Set(characters_, c);
-      Set(pairs_, Pair(before, c));
-      before = c;
-    }
-  }
-  void AddPair(WCHAR a, WCHAR b) { Set(pairs_, Pair(a, b)); }
-  bool MayHold(LPCWSTR code) const {
-    if (!Has(characters_, code[0])) return false;
-    for (size_t i = 1; code[i]; ++i)
-      if (!Has(characters_, code[i]) || !Has(pairs_, Pair(code[i - 1], code[i]))) return false;
-    return true;
+// A template with its markers filled, cut where the message goes: the page is
+// pieces[0] + message + pieces[1] + ... + message + pieces.back().
+struct PreparedTemplate {
+  bool valid = false;
+  bool builtIn = false;
+  Text raw;
+  std::vector<Text> pieces;
+  size_t fixedLength = 0;
+
+  bool Matches(const WCHAR* text, size_t length, bool isBuiltIn) const {
+    if (!valid || builtIn != isBuiltIn || length != raw.size()) return false;
+    return memcmp(text, raw.data(), length * sizeof(WCHAR)) == 0;
   }
 
- private:
-  static uint32_t Pair(WCHAR a, WCHAR b) { return (uint32_t{a} * 40503u + b) & 0xFFFF; }
-  static void Set(uint64_t* bits, uint32_t i) { bits[i >> 6] |= uint64_t{1} << (i & 63); }
-  static bool Has(const uint64_t* bits, uint32_t i) { return bits[i >> 6] & (uint64_t{1} << (i & 63)); }
-  uint64_t characters_[65536 / 64] = {};
-  uint64_t pairs_[65536 / 64] = {};
+  void Prepare(const WCHAR* text, size_t length, bool isBuiltIn) {
+    valid = true;
+    builtIn = isBuiltIn;
+    raw.assign(text, length);
+    Text page = raw;
+    ReplaceAll(page, u"%alignment%", u"left");
+    ReplaceAll(page, u"%textalignment%", u"left");
+    ReplaceAll(page, u"%DefFontName%", u"default");
+    pieces.assign(1, Text());
+    if (isBuiltIn) {
+      // Built-in templates are resource strings written for the platform's printf-style
+      // formatting: the middle of their three "%s" is the message, the others are empty, and
+      // "%%" is a percent sign. They are expanded by hand, because wsprintfW would cut any page
+      // at 1023 characters.
+      int argument = 0;
+      for (size_t i = 0; i < page.size(); ++i) {
+        if (page[i] == u'%' && i + 1 < page.size()) {
+          if (page[i + 1] == u'%') {
+            pieces.back().push_back(u'%');
+            ++i;
+            continue;
+          }
+          if (page[i + 1] == u's') {
+            if (argument == 1) pieces.emplace_back();
+            ++argument;
+            ++i;
+            continue;
+          }
+        }
+        pieces.back().push_back(page[i]);
+      }
+    } else {
+      // The message goes in last, so markers that the sender typed stay as typed.
+      const TextView marker = u"%SMSBody%";
+      size_t from = 0;
+      for (size_t pos = page.find(marker); pos != Text::npos; pos = page.find(marker, from)) {
+        pieces.back().append(page, from, pos - from);
+        pieces.emplace_back();
+        from = pos + marker.size();
+      }
+      pieces.back().append(page, from, Text::npos);
+    }
+    fixedLength = 0;
+    for (const Text& p : pieces) fixedLength += p.size();
+  }
 };
 
-LPWSTR HeapCopy(const Text& text) {
-  auto* copy = static_cast<LPWSTR>(malloc((text.size() + 1) * sizeof(WCHAR)));
-  if (!copy) return nullptr;
-  if (!text.empty()) memcpy(copy, text.data(), text.size() * sizeof(WCHAR));
-  copy[text.size()] = 0;
-  return copy;
+// The prepared template of `slot`, from the slot's text or, before the templates are loaded,
+// the module's built-in string. Null when there is no template at all.
+const PreparedTemplate* TemplateFor(UINT slot) {
+  thread_local PreparedTemplate prepared[TEMPLATE_SLOT_COUNT];
+  if (slot >= TEMPLATE_SLOT_COUNT) slot = TEMPLATE_SLOT_BUBBLE;
+  const WCHAR* text = g_Templates[slot];
+  size_t length = 0;
+  bool builtIn = true;
+  if (text) {
+    length = wcslen(text);
+    builtIn = g_TemplateBuiltIn[slot];
+  } else {
+    int resource = BuiltInTemplate(slot, &text);
+    if (resource <= 0) return nullptr;
+    length = static_cast<size_t>(resource);
+  }
+  PreparedTemplate& p = prepared[slot];
+  if (!p.Matches(text, length, builtIn)) p.Prepare(text, length, builtIn);
+  return &p;
+}
+
+LPWSTR FillTemplate(UINT slot, TextView body) {
+  const PreparedTemplate* t = TemplateFor(slot);
+  // Without any template (a host that never attached the module's resources) the message alone
+  // is the page, so it is still shown.
+  size_t total = t ? t->fixedLength + body.size() * (t->pieces.size() - 1) : body.size();
+  auto* page = static_cast<LPWSTR>(malloc((total + 1) * sizeof(WCHAR)));
+  if (!page) return nullptr;
+  Writer w{page};
+  if (!t) {
+    w.Put(body);
+  } else {
+    for (size_t i = 0; i < t->pieces.size(); ++i) {
+      if (i) w.Put(body);
+      w.Put(t->pieces[i]);
+    }
+  }
+  page[w.length] = 0;
+  return page;
+}
+
+// Escaped text to page: the number links, the web and mail links, the template.
+LPWSTR LinkAndFill(TextView escaped, const Escaped& seen, UINT slot) {
+  thread_local Scratch phones, links;
+  TextView text = escaped;
+  if (seen.phoneCharacters) text = LinkTokens<PhoneDelimiter, PhoneNumber>(text, phones);
+  if (seen.mailOrWeb) text = LinkTokens<Blank, WebOrMailLink>(text, links);
+  LPWSTR html = FillTemplate(slot, text);
+  WriteLog(TEXT("formating text ok!\r\n"));
+  return html;
+}
+
+struct Buffers {
+  Scratch work, smileys, escaped;
+  SmileyState smileyState;
+};
+Buffers& ThreadBuffers() {
+  thread_local Buffers buffers;
+  return buffers;
 }
 
 }  // namespace
 
 BOOL ContainsSmiley(LPCWSTR text) {
   if (!text || !g_SmileyTable) return FALSE;
-  TextView view(text);
-  if (view.size() < 2) return FALSE;
-  TextContents contents;
-  contents.Add(view, 0);
-  for (LONG i = 0; i < g_SmileyCount; ++i) {
-    LPCWSTR code = g_SmileyTable[i].code;
-    if (code && *code && contents.MayHold(code) && view.find(code) != TextView::npos) return TRUE;
-  }
-  return FALSE;
+  size_t n = wcslen(text);
+  if (n < 2) return FALSE;
+  std::vector<uint64_t>& found = ThreadBuffers().smileyState.found;
+  FindCodes(Smileys(), text, n, found, true);
+  return !found.empty();
 }
 
 void ApplySmileys(WCHAR* buffer) {
   if (!g_SmileyTable) return;
-  Text text(buffer);
-  TextContents contents;
-  contents.Add(text, 0);
-  Text out;
-  for (LONG i = 0; i < g_SmileyCount; ++i) {
-    LPCWSTR code = g_SmileyTable[i].code;
-    if (!code || !*code || !contents.MayHold(code)) continue;
-    TextView what(code);
-    size_t pos = text.find(what);
-    if (pos == Text::npos) continue;
-
-    WCHAR image[255];
-    int length = wsprintfW(image, TEXT("%cimg src=\"%d\"%c"), SMS_TAG_OPEN, static_cast<int>(i),
-                           SMS_TAG_CLOSE);
-    TextView reference(image, static_cast<size_t>(length));
-    // Later codes are looked for in the references and across their edges too. The code's own
-    // characters may be gone now; keeping them listed only costs a search.
-    contents.Add(reference, reference[0]);
-    contents.AddPair(reference.back(), reference.front());  // two references side by side
-    out.clear();
-    size_t from = 0;
-    while (pos != Text::npos) {
-      out.append(text, from, pos - from);
-      out.append(reference);
-      if (pos > 0) contents.AddPair(text[pos - 1], reference.front());
-      from = pos + what.size();
-      if (from < text.size()) contents.AddPair(reference.back(), text[from]);
-      pos = text.find(what, from);
-    }
-    out.append(text, from, Text::npos);
-    text.swap(out);
-  }
-  CopyToWorkBuffer(buffer, text);
+  Buffers& b = ThreadBuffers();
+  size_t n = BoundedLength(buffer, kWorkChars);
+  const SmileyIndex& index = Smileys();
+  FindCodes(index, buffer, n, b.smileyState.found, false);
+  if (b.smileyState.found.empty()) return;  // no code at all: no reference for others to match
+  WCHAR* out = b.smileys.Reserve(kWorkChars);
+  if (!out) return;
+  size_t length = ApplySmileysFast(index, buffer, n, b.smileyState, out);
+  memcpy(buffer, out, length * sizeof(WCHAR));
+  buffer[length] = 0;
 }
 
 void ConvertLineBreaks(WCHAR* buffer) {
   static const WCHAR kBreak[] = {SMS_TAG_OPEN, u'b', u'r', SMS_TAG_CLOSE, 0};
   Text text(buffer);
   ReplaceAll(text, u"\r\n", kBreak);
-  CopyToWorkBuffer(buffer, text);
+  size_t kept = std::min(text.size(), kWorkChars);
+  memcpy(buffer, text.data(), kept * sizeof(WCHAR));
+  buffer[kept] = 0;
 }
 
 LPWSTR BuildHtmlFromText(LPCWSTR text, UINT slot) {
-  Text body;
-  Escape(text ? TextView(text) : TextView(), body);
-
-  if (slot >= TEMPLATE_SLOT_COUNT) slot = TEMPLATE_SLOT_BUBBLE;
-  // A slot is always loaded after the module's lazy initialisation; before it (a tool, a test)
-  // the built-in text stands in.
-  bool builtIn = g_TemplateBuiltIn[slot] || !g_Templates[slot];
-  Text page = g_Templates[slot] ? g_Templates[slot] : BuiltInTemplate(slot);
-
-  if (body.find_first_of(u"+0123456789") != Text::npos)
-    LinkTokens<PhoneDelimiter, PhoneNumber>(body);
-  LinkTokens<Blank, WebOrMailLink>(body);
-
-  ReplaceAll(page, u"%alignment%", u"left");
-  ReplaceAll(page, u"%textalignment%", u"left");
-  ReplaceAll(page, u"%DefFontName%", u"default");
-  // The message goes in last, so markers that the sender typed stay as typed.
-  if (builtIn)
-    ExpandBuiltIn(page, body);
-  else
-    ReplaceAll(page, u"%SMSBody%", body);
-
-  LPWSTR html = HeapCopy(page);
-  WriteLog(TEXT("formating text ok!\r\n"));
-  return html;
+  if (!text) text = TEXT("");
+  size_t n = wcslen(text);
+  WCHAR* escaped = ThreadBuffers().escaped.Reserve(n * 5 + 1);
+  if (!escaped) return nullptr;
+  Escaped seen = Escape<false>(text, n, escaped);
+  return LinkAndFill(TextView(escaped, seen.length), seen, slot);
 }
 
 BOOL CreateHTMLFromSMSBody(LPCWSTR body, LPWSTR* html, UINT reportKind, UINT slot) {
   WriteLog(TEXT("CreateHTMLFromSMSBody!\r\n"));
   BOOL pictures = slot == TEMPLATE_SLOT_BUBBLEPIC;
   if (!body) body = TEXT("");
+  Buffers& b = ThreadBuffers();
 
-  WCHAR buffer[SMS_WORK_BUFFER_CCH];
+  // The work buffer's text: the report icon and the message, cut to fit.
+  const WCHAR* text = body;
+  size_t n;
   if (g_Settings.NewNotifyPicSmiley && reportKind != SMS_REPORT_NONE) {
-    static const WCHAR kDelivered[] = {SMS_TAG_OPEN, u'i', u'm', u'g', 0};
-    Text text(kDelivered);
-    text.append(reportKind == SMS_REPORT_DELIVERED
-                    ? u" style=\"float: left\" src=\"delivered.gif\""
-                    : u" style=\"float: left\" src=\"ndelivered.gif\"");
-    text.push_back(SMS_TAG_CLOSE);
-    text.append(body);
-    CopyToWorkBuffer(buffer, text);
+    static const WCHAR kDelivered[] = u"\uFFFEimg style=\"float: left\" src=\"delivered.gif\"\uFFFF";
+    static const WCHAR kFailed[] = u"\uFFFEimg style=\"float: left\" src=\"ndelivered.gif\"\uFFFF";
+    TextView icon = reportKind == SMS_REPORT_DELIVERED ? TextView(kDelivered) : TextView(kFailed);
+    WCHAR* work = b.work.Reserve(kWorkChars);
+    if (!work) {
+      if (html) *html = nullptr;
+      return pictures;
+    }
+    memcpy(work, icon.data(), icon.size() * sizeof(WCHAR));
+    n = icon.size() + BoundedLength(body, kWorkChars - icon.size());
+    memcpy(work + icon.size(), body, (n - icon.size()) * sizeof(WCHAR));
+    text = work;
     pictures = TRUE;
   } else {
-    CopyToWorkBuffer(buffer, body);
+    n = BoundedLength(body, kWorkChars);
   }
 
-  if (g_Settings.NewNotifyPicSmiley && ContainsSmiley(buffer)) {
-    ApplySmileys(buffer);
-    WriteLog(TEXT("Applying Smilies!\r\n"));
-    pictures = TRUE;
+  if (g_Settings.NewNotifyPicSmiley && g_SmileyTable && n >= 2) {
+    const SmileyIndex& index = Smileys();
+    FindCodes(index, text, n, b.smileyState.found, false);
+    if (!b.smileyState.found.empty()) {
+      WCHAR* out = b.smileys.Reserve(kWorkChars);
+      if (out) {
+        n = ApplySmileysFast(index, text, n, b.smileyState, out);
+        text = out;
+        WriteLog(TEXT("Applying Smilies!\r\n"));
+        pictures = TRUE;
+      }
+    }
   }
 
-  ConvertLineBreaks(buffer);
-  if (html) *html = BuildHtmlFromText(buffer, slot);
+  if (!html) return pictures;
+  WCHAR* escaped = b.escaped.Reserve(kWorkChars * 5);
+  if (!escaped) {
+    *html = nullptr;
+    return pictures;
+  }
+  Escaped seen = Escape<true>(text, n, escaped);
+  *html = LinkAndFill(TextView(escaped, seen.length), seen, slot);
   return pictures;
 }
