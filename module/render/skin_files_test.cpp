@@ -7,7 +7,9 @@
 #include <fstream>
 #include <string>
 
+#include "core/debug_log.h"
 #include "core/settings.h"
+#include "imaging/sample_pictures.h"
 #include "render/smiley_table.h"
 #include "render/templates.h"
 #include "resources/static_module.h"
@@ -98,6 +100,35 @@ TEST_F(SkinFilesTest, NoSmileyListKeepsWhatTheTableHeld) {
   ParseSmileyTable(u"x y\n");
   LoadSmileyTable();
   EXPECT_EQ(g_SmileyCount, 1);
+}
+
+// A "%" in the install folder is part of the path, not a conversion for the log's formatting:
+// the picture's path reaches the log as written. Dropping the pictures is logged; freeing the
+// whole table at the end is not.
+TEST_F(SkinFilesTest, PicturePathsAreLoggedAsWrittenAndTheTableGoesQuietly) {
+  g_Settings.InstallDir.Set(u"\\Program Files\\P%s%d%n");
+  g_Settings.DebugLogging = 1;
+  fs::path smileys = HostPath(u"\\Program Files\\P%s%d%n\\Skins\\Blue\\Smileys");
+  fs::create_directories(smileys);
+  auto png = pellix::device::imaging::samples::WritePng(2, 2, std::vector<uint32_t>(4, 0xFF00FF00u), false);
+  std::ofstream(smileys / "smile.png", std::ios::binary).write(reinterpret_cast<const char*>(png.data()),
+                                                              static_cast<std::streamsize>(png.size()));
+  auto log = [this] {
+    std::ifstream in(HostPath(u"\\PellixInbox.log"), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+
+  ParseSmileyTable(u":) smile.png\n");
+  ASSERT_NE(GetSmileyImage(u"0"), nullptr);
+  EXPECT_EQ(log(), "Smiley:file is \\Program Files\\P%s%d%n\\Skins\\Blue\\Smileys\\smile.png\r\n");
+  FreeSmileyImages();
+  EXPECT_EQ(g_SmileyTable[0].picture, nullptr);
+  ASSERT_NE(GetSmileyImage(u"0"), nullptr) << "loaded again after being dropped";
+  std::string before = log();
+  EXPECT_NE(before.find("Freeing smiley images\r\n"), std::string::npos);
+  FreeSmileyTable();
+  EXPECT_EQ(log(), before);
+  EXPECT_EQ(g_SmileyTable, nullptr);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/settings.h"
+#include "skin/ini_reader.h"
 #include "skin/skin.h"
 #include "testing/temp_image.h"
 
@@ -47,6 +48,18 @@ TEST_F(SkinTest, WithoutSkinIniTheBuiltInValuesStand) {
   EXPECT_EQ(g_Skin.Left + g_Skin.Top + g_Skin.Right + g_Skin.Bottom, 0);
   EXPECT_EQ(g_Skin.HTMLLeft + g_Skin.HTMLTop + g_Skin.HTMLRight + g_Skin.HTMLBottom, 0);
   EXPECT_FALSE(g_Skin.BottomAnchor);
+}
+
+// The platform opens no folder as a file: a folder named "skin.ini" is no skin file, so the record
+// keeps what it held instead of taking an empty skin's values.
+TEST_F(SkinTest, AFolderNamedSkinIniIsNoSkin) {
+  fs::create_directories(HostPath(u"\\Program Files\\Pellix\\Skins\\test\\skin.ini"));
+  g_Skin.BottomAnchor = TRUE;  // an empty skin, like any skin read, would clear it
+  g_Skin.NotifyWndHeight = 123;
+  LoadSkin();
+  EXPECT_TRUE(g_Skin.BottomAnchor);
+  EXPECT_EQ(g_Skin.NotifyWndHeight, 123);
+  EXPECT_EQ(IniOpen("\\Program Files\\Pellix\\Skins\\test\\skin.ini"), INI_NO_DOCUMENT);
 }
 
 TEST_F(SkinTest, ReadsEveryFieldFromItsKey) {
