@@ -9,6 +9,7 @@
 
 #include "core/debug_log.h"
 #include "core/settings.h"
+#include "forms/picture.h"
 #include "imaging/sample_pictures.h"
 #include "render/smiley_table.h"
 #include "render/templates.h"
@@ -100,6 +101,31 @@ TEST_F(SkinFilesTest, NoSmileyListKeepsWhatTheTableHeld) {
   ParseSmileyTable(u"x y\n");
   LoadSmileyTable();
   EXPECT_EQ(g_SmileyCount, 1);
+}
+
+// Writes a `size` by `size` PNG to the skin file `relative`.
+void WritePicture(const fs::path& path, int size) {
+  fs::create_directories(path.parent_path());
+  auto png = pellix::device::imaging::samples::WritePng(size, size, std::vector<uint32_t>(size_t(size) * size, 0xFF0000FFu),
+                                                        false);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()),
+                                              static_cast<std::streamsize>(png.size()));
+}
+
+// The active skin's own "Smileys" folder wins over the default skin's; without it, pictures come
+// from the default skin. The folder is chosen again at each load.
+TEST_F(SkinFilesTest, SmileyPicturesComeFromTheActiveSkinFirst) {
+  const fs::path skins = HostPath(u"\\Program Files\\Pellix\\Skins");
+  WritePicture(skins / "default" / "Smileys" / "smile.png", 3);
+  ParseSmileyTable(u":) smile.png\n");
+  PICTURE* picture = GetSmileyImage(u"0");
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(picture->width, 3) << "no Blue\\Smileys folder yet: the default skin's picture";
+  FreeSmileyImages();
+  WritePicture(skins / "Blue" / "Smileys" / "smile.png", 2);
+  picture = GetSmileyImage(u"0");
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(picture->width, 2) << "the active skin's own picture";
 }
 
 // A "%" in the install folder is part of the path, not a conversion for the log's formatting:

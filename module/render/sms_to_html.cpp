@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -60,10 +61,38 @@ struct Writer {
   void Put(TextView s) { Put(s.data(), s.size()); }
 };
 
+// The length of a terminated text, up to `limit`. Four characters a step, none read past the
+// terminator.
 size_t BoundedLength(const WCHAR* text, size_t limit) {
   size_t n = 0;
+  while (n + 4 <= limit && text[n] && text[n + 1] && text[n + 2] && text[n + 3]) n += 4;
   while (n < limit && text[n]) ++n;
   return n;
+}
+
+// Eight UTF-16 units at a time, for the passes that mostly look for characters that are rare
+// in a message. Vector extensions of the compiler, so any target gets its own instructions.
+using Lanes = uint16_t __attribute__((vector_size(16)));
+using LaneMask = int16_t __attribute__((vector_size(16)));
+constexpr size_t kLanes = 8;
+
+inline Lanes LoadLanes(const WCHAR* p) {
+  Lanes v;
+  memcpy(&v, p, sizeof v);
+  return v;
+}
+inline bool AnyLane(LaneMask m) {
+  uint64_t w[2];
+  memcpy(w, &m, sizeof w);
+  return (w[0] | w[1]) != 0;
+}
+inline bool AllLanes(LaneMask m) {
+  uint64_t w[2];
+  memcpy(w, &m, sizeof w);
+  return (w[0] & w[1]) == ~uint64_t{0};
+}
+inline LaneMask InRange(Lanes v, WCHAR low, WCHAR high) {
+  return (v - low) <= static_cast<uint16_t>(high - low);
 }
 
 // ---- Smileys ---------------------------------------------------------------------------------
@@ -81,9 +110,14 @@ struct SmileyIndex {
   };
   std::vector<Code> codes;            // grouped by bucket, each group in table order
   uint32_t bucketStart[257] = {};     // codes[bucketStart[b] .. bucketStart[b + 1]) start with b
+  uint64_t firstMask[4] = {};         // the low bytes that some code starts with
+  // Pairs of low bytes that some code starts with (a code of one character: with any second).
+  std::vector<uint64_t> pairMask = std::vector<uint64_t>(65536 / 64);
+  bool noCodeStartsLowerOrBlank = true;
   // Entries whose code could also occur inside or across a picture reference that an earlier
   // entry left behind; when one of those comes after an applied entry, the plain step runs.
   std::vector<uint32_t> referenceSensitive;
+  std::vector<uint32_t> lengthOf;     // each entry's code length, by entry
 
   void Refresh() {
     if (generation == g_SmileyTableGeneration && table == g_SmileyTable && count == g_SmileyCount) return;
@@ -92,7 +126,11 @@ struct SmileyIndex {
     count = g_SmileyCount;
     codes.clear();
     referenceSensitive.clear();
+    lengthOf.assign(static_cast<size_t>(std::max<LONG>(count, 0)), 0);
     std::fill(std::begin(bucketStart), std::end(bucketStart), 0u);
+    std::fill(std::begin(firstMask), std::end(firstMask), 0u);
+    std::fill(pairMask.begin(), pairMask.end(), 0u);
+    noCodeStartsLowerOrBlank = true;
     if (!table) return;
     std::vector<Code> all;
     for (LONG i = 0; i < count; ++i) {
@@ -100,14 +138,32 @@ struct SmileyIndex {
       if (!code || !*code) continue;
       size_t length = wcslen(code);
       all.push_back({code, static_cast<uint32_t>(length), static_cast<uint32_t>(i)});
+      lengthOf[static_cast<size_t>(i)] = static_cast<uint32_t>(length);
       if (CouldTouchReference(code, length)) referenceSensitive.push_back(static_cast<uint32_t>(i));
     }
-    for (const Code& c : all) ++bucketStart[(c.text[0] & 0xFF) + 1];
+    for (const Code& c : all) {
+      ++bucketStart[(c.text[0] & 0xFF) + 1];
+      firstMask[(c.text[0] & 0xFF) >> 6] |= uint64_t{1} << (c.text[0] & 63);
+      for (unsigned second = 0; second < 256; ++second) {
+        if (c.length > 1 && second != (c.text[1] & 0xFFu)) continue;
+        unsigned pair = (c.text[0] & 0xFFu) << 8 | second;
+        pairMask[pair >> 6] |= uint64_t{1} << (pair & 63);
+      }
+      if ((c.text[0] >= u'a' && c.text[0] <= u'z') || c.text[0] == u' ') noCodeStartsLowerOrBlank = false;
+    }
     for (int b = 0; b < 256; ++b) bucketStart[b + 1] += bucketStart[b];
     codes.resize(all.size());
     uint32_t next[256];
     std::copy(bucketStart, bucketStart + 256, next);
     for (const Code& c : all) codes[next[c.text[0] & 0xFF]++] = c;  // table order kept
+  }
+
+  bool MayStart(WCHAR c) const { return (firstMask[(c & 0xFF) >> 6] >> (c & 63)) & 1; }
+  // Whether a code may start at text[p] of a text of n characters.
+  bool MayStartAt(const WCHAR* text, size_t n, size_t p) const {
+    if (p + 1 == n) return MayStart(text[p]);
+    unsigned pair = (text[p] & 0xFFu) << 8 | (text[p + 1] & 0xFFu);
+    return (pairMask[pair >> 6] >> (pair & 63)) & 1;
   }
 
   // A reference is U+FFFE, img src=", digits, ", U+FFFF. A code can take part of one only if it
@@ -130,25 +186,67 @@ SmileyIndex& Smileys() {
   return index;
 }
 
-// Every place where a code occurs in the text, as entry << 32 | position.
-void FindCodes(const SmileyIndex& index, const WCHAR* text, size_t n, std::vector<uint64_t>& found,
-               bool firstOnly) {
-  found.clear();
-  if (index.codes.empty()) return;
-  for (size_t p = 0; p < n; ++p) {
-    unsigned b = text[p] & 0xFF;
-    for (uint32_t k = index.bucketStart[b]; k < index.bucketStart[b + 1]; ++k) {
-      const SmileyIndex::Code& c = index.codes[k];
-      if (c.text[0] != text[p] || c.length > n - p) continue;
-      if (c.length > 1 && memcmp(c.text + 1, text + p + 1, (c.length - 1) * sizeof(WCHAR)) != 0) continue;
-      found.push_back(uint64_t{c.entry} << 32 | p);
-      if (firstOnly) return;
-    }
+// Whether one of the codes of `index` starts at text[p] (n characters in all): adds each as
+// entry << 32 | position.
+inline void CodesAt(const SmileyIndex& index, const WCHAR* text, size_t n, size_t p, std::vector<uint64_t>& found) {
+  unsigned b = text[p] & 0xFF;
+  for (uint32_t k = index.bucketStart[b]; k < index.bucketStart[b + 1]; ++k) {
+    const SmileyIndex::Code& c = index.codes[k];
+    if (c.text[0] != text[p] || c.length > n - p) continue;
+    uint32_t i = 1;
+    while (i < c.length && c.text[i] == text[p + i]) ++i;
+    if (i == c.length) found.push_back(uint64_t{c.entry} << 32 | p);
   }
 }
 
+// Every place where a code occurs in the text, as entry << 32 | position.
+void FindCodes(const SmileyIndex& index, const WCHAR* text, size_t n, std::vector<uint64_t>& found) {
+  found.clear();
+  if (index.codes.empty()) return;
+  size_t p = 0;
+  if (index.noCodeStartsLowerOrBlank) {
+    // Most of a message is small letters and blanks: eight of them at a time start no code.
+    for (; p + kLanes <= n; p += kLanes) {
+      Lanes v = LoadLanes(text + p);
+      if (AllLanes(InRange(v, u'a', u'z') | (v == u' '))) continue;
+      for (size_t q = p; q < p + kLanes; ++q)
+        if (index.MayStartAt(text, n, q)) CodesAt(index, text, n, q, found);
+    }
+  }
+  for (; p < n; ++p)
+    if (index.MayStartAt(text, n, p)) CodesAt(index, text, n, p, found);
+}
+
+// FindCodes over a terminated text of at most `limit` characters, which it measures on the way.
+size_t MeasureAndFindCodes(const SmileyIndex& index, const WCHAR* text, size_t limit, std::vector<uint64_t>& found) {
+  size_t n = BoundedLength(text, limit);
+  if (n < 2) {
+    found.clear();
+    return n;
+  }
+  FindCodes(index, text, n, found);
+  return n;
+}
+
+// The picture reference of table entry `entry`: U+FFFE, img src="INDEX", U+FFFF. Returns its
+// length; `image` has room for 255 characters.
 int FormatReference(WCHAR* image, LONG entry) {
-  return wsprintfW(image, TEXT("%cimg src=\"%d\"%c"), SMS_TAG_OPEN, static_cast<int>(entry), SMS_TAG_CLOSE);
+  static const WCHAR kHead[] = u"\uFFFEimg src=\"";
+  constexpr int kHeadLength = 10;
+  memcpy(image, kHead, kHeadLength * sizeof(WCHAR));
+  WCHAR digits[12];
+  int count = 0;
+  unsigned long value = static_cast<unsigned long>(entry);  // entries are never negative
+  do {
+    digits[count++] = static_cast<WCHAR>(u'0' + value % 10);
+    value /= 10;
+  } while (value);
+  int length = kHeadLength;
+  while (count) image[length++] = digits[--count];
+  image[length++] = u'"';
+  image[length++] = SMS_TAG_CLOSE;
+  image[length] = 0;
+  return length;
 }
 
 // Replaces every occurrence of `what` (not empty) in `text`, scanning left to right; inserted
@@ -215,7 +313,7 @@ size_t ApplySmileysFast(const SmileyIndex& index, const WCHAR* text, size_t n, S
       end = 0;
     }
     if (p < end) continue;
-    uint32_t length = static_cast<uint32_t>(wcslen(g_SmileyTable[e].code));
+    uint32_t length = index.lengthOf[e];
     bool free = true;
     for (uint32_t k = 0; k < length && free; ++k) free = !state.taken[p + k];
     if (!free) continue;
@@ -255,6 +353,23 @@ struct Escaped {
   bool mailOrWeb = false;        // an at sign or a colon: the link pass may have work
 };
 
+// What escaping does with each ASCII character: most are copied as they are.
+enum : uint8_t { kCopy = 0, kPhoneCharacter = 1, kMailOrWeb = 2, kAmpersand, kLess, kGreater, kReturn };
+struct EscapeClasses {
+  uint8_t of[0x80] = {};
+  constexpr EscapeClasses() {
+    for (char c = '0'; c <= '9'; ++c) of[static_cast<int>(c)] = kPhoneCharacter;
+    of[static_cast<int>('+')] = kPhoneCharacter;
+    of[static_cast<int>('@')] = kMailOrWeb;
+    of[static_cast<int>(':')] = kMailOrWeb;
+    of[static_cast<int>('&')] = kAmpersand;
+    of[static_cast<int>('<')] = kLess;
+    of[static_cast<int>('>')] = kGreater;
+    of[static_cast<int>('\r')] = kReturn;
+  }
+};
+constexpr EscapeClasses kEscapeClasses;
+
 // Escapes `text` into `out` (room for 5 characters a character). With `lineBreaks`, a CR LF
 // pair first becomes the marked "br" tag and the text is cut where the work buffer would have
 // cut it, before escaping: so a cut may leave the tag unfinished.
@@ -262,42 +377,58 @@ template <bool lineBreaks>
 Escaped Escape(const WCHAR* text, size_t n, WCHAR* out) {
   Escaped e;
   WCHAR* o = out;
-  size_t work = 0;  // characters the work buffer would hold so far
+  ptrdiff_t grown = 0;  // characters that line breaks added to the work buffer's text so far
+  const ptrdiff_t limit = static_cast<ptrdiff_t>(kWorkChars);
   unsigned seen = 0;
-  for (size_t i = 0; i < n; ++i) {
-    if constexpr (lineBreaks) {
-      if (work == kWorkChars) break;
-      ++work;
-    }
-    WCHAR c = text[i];
-    if (c < 0x80) {
-      seen |= c == u'@' || c == u':' ? 2u : (c == u'+' || (c >= u'0' && c <= u'9')) ? 1u : 0u;
-      switch (c) {
-        case u'&': memcpy(o, u"&amp;", 5 * sizeof(WCHAR)); o += 5; continue;
-        case u'<': memcpy(o, u"&lt;", 4 * sizeof(WCHAR)); o += 4; continue;
-        case u'>': memcpy(o, u"&gt;", 4 * sizeof(WCHAR)); o += 4; continue;
-        case u'\r':
-          if constexpr (lineBreaks) {
-            if (i + 1 < n && text[i + 1] == u'\n') {
-              size_t keep = std::min<size_t>(4, kWorkChars - (work - 1));
-              memcpy(o, u"<br>", keep * sizeof(WCHAR));
-              o += keep;
-              work += keep - 1;
-              ++i;
-              continue;
-            }
-          }
-          break;
-        default: break;
+  size_t i = 0;
+  while (i < n) {
+    if (lineBreaks && static_cast<ptrdiff_t>(i) + grown >= limit) break;
+    // Eight characters at once while none of them needs more than a copy.
+    size_t end = std::min(i + kLanes, n);
+    if (end == i + kLanes && (!lineBreaks || static_cast<ptrdiff_t>(end) + grown <= limit)) {
+      Lanes v = LoadLanes(text + i);
+      if (!AnyLane((v == u'&') | (v == u'<') | (v == u'>') | (v == u'\r') | (v >= SMS_TAG_OPEN))) {
+        memcpy(o, text + i, sizeof v);
+        o += kLanes;
+        i = end;
+        if (AnyLane(InRange(v, u'0', u'9') | (v == u'+'))) seen |= kPhoneCharacter;
+        if (AnyLane((v == u':') | (v == u'@'))) seen |= kMailOrWeb;
+        continue;
       }
-      *o++ = c;
-    } else {
-      *o++ = c == SMS_TAG_OPEN ? u'<' : c == SMS_TAG_CLOSE ? u'>' : c;
+    }
+    // One character at a time up to the end of those eight.
+    for (; i < end; ++i) {
+      if (lineBreaks && static_cast<ptrdiff_t>(i) + grown >= limit) break;
+      WCHAR c = text[i];
+      if (c >= 0x80) {
+        *o++ = c == SMS_TAG_OPEN ? u'<' : c == SMS_TAG_CLOSE ? u'>' : c;
+        continue;
+      }
+      uint8_t k = kEscapeClasses.of[c];
+      switch (k) {
+        case kCopy: *o++ = c; break;
+        case kPhoneCharacter:
+        case kMailOrWeb: seen |= k; *o++ = c; break;
+        case kAmpersand: memcpy(o, u"&amp;", 5 * sizeof(WCHAR)); o += 5; break;
+        case kLess: memcpy(o, u"&lt;", 4 * sizeof(WCHAR)); o += 4; break;
+        case kGreater: memcpy(o, u"&gt;", 4 * sizeof(WCHAR)); o += 4; break;
+        case kReturn:
+          if (lineBreaks && i + 1 < n && text[i + 1] == u'\n') {
+            ptrdiff_t keep = std::min<ptrdiff_t>(4, limit - (static_cast<ptrdiff_t>(i) + grown));
+            memcpy(o, u"<br>", static_cast<size_t>(keep) * sizeof(WCHAR));
+            o += keep;
+            grown += keep - 2;
+            ++i;
+            break;
+          }
+          *o++ = c;
+          break;
+      }
     }
   }
   e.length = static_cast<size_t>(o - out);
-  e.phoneCharacters = seen & 1u;
-  e.mailOrWeb = seen & 2u;
+  e.phoneCharacters = seen & kPhoneCharacter;
+  e.mailOrWeb = seen & kMailOrWeb;
   return e;
 }
 
@@ -360,22 +491,27 @@ struct WebOrMailLink {
 };
 
 // Wraps each token of `in` that `isLink` accepts in <a href="token">token</a>; tokens are the
-// runs between delimiters and the link goes where the token stands. Returns the text: `in`
-// itself when nothing was linked, else the text written into `out`.
-template <typename Delimiter, typename Accept>
+// runs between delimiters and the link goes where the token stands. Every token that `isLink`
+// can accept holds a character that `mayLink` picks out, so only the tokens around those
+// characters are looked at. Returns the text: `in` itself when nothing was linked, else the text
+// written into `out`.
+template <typename Delimiter, typename Trigger, typename Accept>
 TextView LinkTokens(TextView in, Scratch& out) {
   const Delimiter isDelimiter;
+  const Trigger mayLink;
   const Accept isLink;
   Writer w{nullptr};
   size_t copied = 0;
-  size_t i = 0;
+  size_t i = 0;  // tokens before i have been looked at
   const size_t n = in.size();
   const WCHAR* text = in.data();
-  while (i < n) {
-    while (i < n && isDelimiter(text[i])) ++i;
+  for (;;) {
+    while (i + kLanes <= n && !AnyLane(mayLink(LoadLanes(text + i)))) i += kLanes;
+    while (i < n && !mayLink(text[i])) ++i;
+    if (i == n) break;
     size_t start = i;
+    while (start > copied && !isDelimiter(text[start - 1])) --start;
     while (i < n && !isDelimiter(text[i])) ++i;
-    if (i == start) break;
     if (!isLink(text + start, i - start)) continue;
     if (!w.out) {
       // A linked token of L characters becomes 2L + 15; the shortest linkable one has 3.
@@ -395,6 +531,16 @@ TextView LinkTokens(TextView in, Scratch& out) {
   return TextView(w.out, w.length);
 }
 
+struct Digit {
+  bool operator()(WCHAR c) const { return static_cast<WCHAR>(c - u'0') <= 9; }
+  LaneMask operator()(Lanes v) const { return InRange(v, u'0', u'9'); }
+};
+// "http://" holds a colon, a mail address an at sign.
+struct ColonOrAt {
+  bool operator()(WCHAR c) const { return c == u':' || c == u'@'; }
+  LaneMask operator()(Lanes v) const { return (v == u':') | (v == u'@'); }
+};
+
 // ---- Templates -----------------------------------------------------------------------------
 
 // A template with its markers filled, cut where the message goes: the page is
@@ -406,9 +552,17 @@ struct PreparedTemplate {
   std::vector<Text> pieces;
   size_t fixedLength = 0;
 
+  // Whether this is the template of `text`: `length` characters, or up to its terminator when
+  // `length` is npos. One pass that stops at the first difference.
   bool Matches(const WCHAR* text, size_t length, bool isBuiltIn) const {
-    if (!valid || builtIn != isBuiltIn || length != raw.size()) return false;
-    return memcmp(text, raw.data(), length * sizeof(WCHAR)) == 0;
+    if (!valid || builtIn != isBuiltIn) return false;
+    const size_t n = raw.size();
+    if (length != Text::npos && length != n) return false;
+    const WCHAR* r = raw.data();
+    size_t i = 0;
+    while (i < n && text[i] == r[i]) ++i;
+    if (i != n) return false;
+    return length == Text::npos ? text[n] == 0 : length == n;
   }
 
   void Prepare(const WCHAR* text, size_t length, bool isBuiltIn) {
@@ -467,7 +621,7 @@ const PreparedTemplate* TemplateFor(UINT slot) {
   size_t length = 0;
   bool builtIn = true;
   if (text) {
-    length = wcslen(text);
+    length = Text::npos;  // measured only when the template is new
     builtIn = g_TemplateBuiltIn[slot];
   } else {
     int resource = BuiltInTemplate(slot, &text);
@@ -475,7 +629,8 @@ const PreparedTemplate* TemplateFor(UINT slot) {
     length = static_cast<size_t>(resource);
   }
   PreparedTemplate& p = prepared[slot];
-  if (!p.Matches(text, length, builtIn)) p.Prepare(text, length, builtIn);
+  if (!p.Matches(text, length, builtIn))
+    p.Prepare(text, length == Text::npos ? wcslen(text) : length, builtIn);
   return &p;
 }
 
@@ -503,8 +658,8 @@ LPWSTR FillTemplate(UINT slot, TextView body) {
 LPWSTR LinkAndFill(TextView escaped, const Escaped& seen, UINT slot) {
   thread_local Scratch phones, links;
   TextView text = escaped;
-  if (seen.phoneCharacters) text = LinkTokens<PhoneDelimiter, PhoneNumber>(text, phones);
-  if (seen.mailOrWeb) text = LinkTokens<Blank, WebOrMailLink>(text, links);
+  if (seen.phoneCharacters) text = LinkTokens<PhoneDelimiter, Digit, PhoneNumber>(text, phones);
+  if (seen.mailOrWeb) text = LinkTokens<Blank, ColonOrAt, WebOrMailLink>(text, links);
   LPWSTR html = FillTemplate(slot, text);
   WriteLog(TEXT("formating text ok!\r\n"));
   return html;
@@ -526,7 +681,7 @@ BOOL ContainsSmiley(LPCWSTR text) {
   size_t n = wcslen(text);
   if (n < 2) return FALSE;
   std::vector<uint64_t>& found = ThreadBuffers().smileyState.found;
-  FindCodes(Smileys(), text, n, found, true);
+  FindCodes(Smileys(), text, n, found);
   return !found.empty();
 }
 
@@ -535,7 +690,7 @@ void ApplySmileys(WCHAR* buffer) {
   Buffers& b = ThreadBuffers();
   size_t n = BoundedLength(buffer, kWorkChars);
   const SmileyIndex& index = Smileys();
-  FindCodes(index, buffer, n, b.smileyState.found, false);
+  FindCodes(index, buffer, n, b.smileyState.found);
   if (b.smileyState.found.empty()) return;  // no code at all: no reference for others to match
   WCHAR* out = b.smileys.Reserve(kWorkChars);
   if (!out) return;
@@ -568,7 +723,12 @@ BOOL CreateHTMLFromSMSBody(LPCWSTR body, LPWSTR* html, UINT reportKind, UINT slo
   if (!body) body = TEXT("");
   Buffers& b = ThreadBuffers();
 
-  // The work buffer's text: the report icon and the message, cut to fit.
+  // The work buffer's text: the report icon and the message, cut to fit. The smiley codes are
+  // looked for on the way when pictures are on.
+  const bool smileys = g_Settings.NewNotifyPicSmiley && g_SmileyTable;
+  const SmileyIndex* index = smileys ? &Smileys() : nullptr;
+  std::vector<uint64_t>& found = b.smileyState.found;
+  found.clear();
   const WCHAR* text = body;
   size_t n;
   if (g_Settings.NewNotifyPicSmiley && reportKind != SMS_REPORT_NONE) {
@@ -585,21 +745,20 @@ BOOL CreateHTMLFromSMSBody(LPCWSTR body, LPWSTR* html, UINT reportKind, UINT slo
     memcpy(work + icon.size(), body, (n - icon.size()) * sizeof(WCHAR));
     text = work;
     pictures = TRUE;
+    if (index) FindCodes(*index, text, n, found);
+  } else if (index) {
+    n = MeasureAndFindCodes(*index, body, kWorkChars, found);
   } else {
     n = BoundedLength(body, kWorkChars);
   }
 
-  if (g_Settings.NewNotifyPicSmiley && g_SmileyTable && n >= 2) {
-    const SmileyIndex& index = Smileys();
-    FindCodes(index, text, n, b.smileyState.found, false);
-    if (!b.smileyState.found.empty()) {
-      WCHAR* out = b.smileys.Reserve(kWorkChars);
-      if (out) {
-        n = ApplySmileysFast(index, text, n, b.smileyState, out);
-        text = out;
-        WriteLog(TEXT("Applying Smilies!\r\n"));
-        pictures = TRUE;
-      }
+  if (!found.empty() && n >= 2) {
+    WCHAR* out = b.smileys.Reserve(kWorkChars);
+    if (out) {
+      n = ApplySmileysFast(*index, text, n, b.smileyState, out);
+      text = out;
+      WriteLog(TEXT("Applying Smilies!\r\n"));
+      pictures = TRUE;
     }
   }
 
