@@ -1,7 +1,8 @@
 // Any text through the whole conversion, held to the plain step-by-step reference: a page or a
 // result that differs from it is a crash. The first byte picks the report kind, the slot, the
-// template and whether pictures are on, the second the smiley table; the rest is the message as
-// UTF-16.
+// template and whether pictures are on, the second the smiley table; the rest is UTF-16: the
+// message, or with a table of its own (second byte 2 or 3), a "Smileydata.txt" text, a form feed
+// and the message.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -43,9 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   UINT report = choice % 3;
   UINT slot = (choice / 3) % 4;  // 3 is out of range on purpose
   g_Settings.NewNotifyPicSmiley = (choice & 0x80) ? 0 : 1;
+  std::u16string text((size - 2) / 2, u'\0');
+  memcpy(text.data(), data + 2, text.size() * sizeof(char16_t));
   static int table = -1;
-  if (table != data[1] % 2) {
-    table = data[1] % 2;
+  int choice2 = data[1] % 4;
+  if (choice2 >= 2) {
+    size_t feed = text.find(u'\f');
+    std::u16string list = text.substr(0, feed);
+    text = feed == std::u16string::npos ? std::u16string() : text.substr(feed + 1);
+    ParseSmileyTable(list.c_str());
+    table = -1;
+  } else if (table != choice2) {
+    table = choice2;
     ParseSmileyTable(kTables[table]);
   }
   // Alternate between the built-in templates and a skin-style one.
@@ -55,8 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     g_TemplateBuiltIn[0] = FALSE;
   }
 
-  std::u16string text((size - 2) / 2, u'\0');
-  memcpy(text.data(), data + 2, text.size() * sizeof(char16_t));
   LPWSTR html = nullptr;
   BOOL pictures = CreateHTMLFromSMSBody(text.c_str(), &html, report, slot);
   BOOL expectedPictures = FALSE;

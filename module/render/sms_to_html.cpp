@@ -91,8 +91,13 @@ inline bool AllLanes(LaneMask m) {
   memcpy(w, &m, sizeof w);
   return (w[0] & w[1]) == ~uint64_t{0};
 }
+// All eight lanes holding `c`.
+inline Lanes Splat(WCHAR c) {
+  const uint16_t u = static_cast<uint16_t>(c);
+  return Lanes{u, u, u, u, u, u, u, u};
+}
 inline LaneMask InRange(Lanes v, WCHAR low, WCHAR high) {
-  return (v - low) <= static_cast<uint16_t>(high - low);
+  return (v - Splat(low)) <= Splat(static_cast<WCHAR>(high - low));
 }
 
 // ---- Smileys ---------------------------------------------------------------------------------
@@ -208,7 +213,7 @@ void FindCodes(const SmileyIndex& index, const WCHAR* text, size_t n, std::vecto
     // Most of a message is small letters and blanks: eight of them at a time start no code.
     for (; p + kLanes <= n; p += kLanes) {
       Lanes v = LoadLanes(text + p);
-      if (AllLanes(InRange(v, u'a', u'z') | (v == u' '))) continue;
+      if (AllLanes(InRange(v, u'a', u'z') | (v == Splat(u' ')))) continue;
       for (size_t q = p; q < p + kLanes; ++q)
         if (index.MayStartAt(text, n, q)) CodesAt(index, text, n, q, found);
     }
@@ -387,12 +392,14 @@ Escaped Escape(const WCHAR* text, size_t n, WCHAR* out) {
     size_t end = std::min(i + kLanes, n);
     if (end == i + kLanes && (!lineBreaks || static_cast<ptrdiff_t>(end) + grown <= limit)) {
       Lanes v = LoadLanes(text + i);
-      if (!AnyLane((v == u'&') | (v == u'<') | (v == u'>') | (v == u'\r') | (v >= SMS_TAG_OPEN))) {
+      LaneMask attention = (v == Splat(u'&')) | (v == Splat(u'<')) | (v == Splat(u'>')) |
+                           (v == Splat(u'\r')) | (v >= Splat(SMS_TAG_OPEN));
+      if (!AnyLane(attention)) {
         memcpy(o, text + i, sizeof v);
         o += kLanes;
         i = end;
-        if (AnyLane(InRange(v, u'0', u'9') | (v == u'+'))) seen |= kPhoneCharacter;
-        if (AnyLane((v == u':') | (v == u'@'))) seen |= kMailOrWeb;
+        if (AnyLane(InRange(v, u'0', u'9') | (v == Splat(u'+')))) seen |= kPhoneCharacter;
+        if (AnyLane((v == Splat(u':')) | (v == Splat(u'@')))) seen |= kMailOrWeb;
         continue;
       }
     }
@@ -538,7 +545,7 @@ struct Digit {
 // "http://" holds a colon, a mail address an at sign.
 struct ColonOrAt {
   bool operator()(WCHAR c) const { return c == u':' || c == u'@'; }
-  LaneMask operator()(Lanes v) const { return (v == u':') | (v == u'@'); }
+  LaneMask operator()(Lanes v) const { return (v == Splat(u':')) | (v == Splat(u'@')); }
 };
 
 // ---- Templates -----------------------------------------------------------------------------
