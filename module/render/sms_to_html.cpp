@@ -13,8 +13,11 @@
 
 #include "core/debug_log.h"
 #include "core/settings.h"
+#include "render/page_template.h"
+#include "render/smiley_matcher.h"
 #include "render/smiley_table.h"
 #include "render/templates.h"
+#include "render/text_passes.h"
 
 // The conversion runs for every message the device receives and every read form, so it is built
 // as a few straight passes over at most a few thousand characters, with memory kept between calls
@@ -23,331 +26,9 @@
 // on the whole text; where a shortcut could differ (a smiley code that could match inside an
 // inserted picture reference), the plain step runs instead.
 
+using namespace render;
+
 namespace {
-
-using Text = std::u16string;
-using TextView = std::u16string_view;
-
-constexpr size_t kWorkChars = SMS_WORK_BUFFER_CCH - 1;  // what the work buffer holds
-
-// Heap memory of one thread that grows to the largest text seen and is reused.
-class Scratch {
- public:
-  // Room for `n` characters, or null when memory ran out. Earlier contents are lost.
-  WCHAR* Reserve(size_t n) {
-    if (n > capacity_) {
-      data_.reset();
-      capacity_ = 0;
-      data_.reset(new (std::nothrow) WCHAR[n]);
-      if (!data_) return nullptr;
-      capacity_ = n;
-    }
-    return data_.get();
-  }
-
- private:
-  std::unique_ptr<WCHAR[]> data_;
-  size_t capacity_ = 0;
-};
-
-// A text under construction in a Scratch: the caller reserves enough first.
-struct Writer {
-  WCHAR* out;
-  size_t length = 0;
-  void Put(const WCHAR* from, size_t n) {
-    if (n) memcpy(out + length, from, n * sizeof(WCHAR));
-    length += n;
-  }
-  void Put(TextView s) { Put(s.data(), s.size()); }
-};
-
-// The length of a terminated text, up to `limit`. Four characters a step, none read past the
-// terminator.
-size_t BoundedLength(const WCHAR* text, size_t limit) {
-  size_t n = 0;
-  while (n + 4 <= limit && text[n] && text[n + 1] && text[n + 2] && text[n + 3]) n += 4;
-  while (n < limit && text[n]) ++n;
-  return n;
-}
-
-// Eight UTF-16 units at a time, for the passes that mostly look for characters that are rare
-// in a message. Vector extensions of the compiler, so any target gets its own instructions.
-using Lanes = uint16_t __attribute__((vector_size(16)));
-using LaneMask = int16_t __attribute__((vector_size(16)));
-constexpr size_t kLanes = 8;
-
-inline Lanes LoadLanes(const WCHAR* p) {
-  Lanes v;
-  memcpy(&v, p, sizeof v);
-  return v;
-}
-inline bool AnyLane(LaneMask m) {
-  uint64_t w[2];
-  memcpy(w, &m, sizeof w);
-  return (w[0] | w[1]) != 0;
-}
-inline bool AllLanes(LaneMask m) {
-  uint64_t w[2];
-  memcpy(w, &m, sizeof w);
-  return (w[0] & w[1]) == ~uint64_t{0};
-}
-// All eight lanes holding `c`.
-inline Lanes Splat(WCHAR c) {
-  const uint16_t u = static_cast<uint16_t>(c);
-  return Lanes{u, u, u, u, u, u, u, u};
-}
-inline LaneMask InRange(Lanes v, WCHAR low, WCHAR high) {
-  return (v - Splat(low)) <= Splat(static_cast<WCHAR>(high - low));
-}
-
-// ---- Smileys ---------------------------------------------------------------------------------
-
-// The table's codes, indexed by the low byte of their first character. Rebuilt when the table's
-// generation moves.
-struct SmileyIndex {
-  LONG generation = -1;
-  const SMILEYENTRY* table = nullptr;
-  LONG count = 0;
-  struct Code {
-    const WCHAR* text;
-    uint32_t length;
-    uint32_t entry;
-  };
-  std::vector<Code> codes;            // grouped by bucket, each group in table order
-  uint32_t bucketStart[257] = {};     // codes[bucketStart[b] .. bucketStart[b + 1]) start with b
-  uint64_t firstMask[4] = {};         // the low bytes that some code starts with
-  // Pairs of low bytes that some code starts with (a code of one character: with any second).
-  std::vector<uint64_t> pairMask = std::vector<uint64_t>(65536 / 64);
-  bool noCodeStartsLowerOrBlank = true;
-  // Entries whose code could also occur inside or across a picture reference that an earlier
-  // entry left behind; when one of those comes after an applied entry, the plain step runs.
-  std::vector<uint32_t> referenceSensitive;
-  std::vector<uint32_t> lengthOf;     // each entry's code length, by entry
-
-  void Refresh() {
-    if (generation == g_SmileyTableGeneration && table == g_SmileyTable && count == g_SmileyCount) return;
-    generation = g_SmileyTableGeneration;
-    table = g_SmileyTable;
-    count = g_SmileyCount;
-    codes.clear();
-    referenceSensitive.clear();
-    lengthOf.assign(static_cast<size_t>(std::max<LONG>(count, 0)), 0);
-    std::fill(std::begin(bucketStart), std::end(bucketStart), 0u);
-    std::fill(std::begin(firstMask), std::end(firstMask), 0u);
-    std::fill(pairMask.begin(), pairMask.end(), 0u);
-    noCodeStartsLowerOrBlank = true;
-    if (!table) return;
-    std::vector<Code> all;
-    for (LONG i = 0; i < count; ++i) {
-      const WCHAR* code = table[i].code;
-      if (!code || !*code) continue;
-      size_t length = wcslen(code);
-      all.push_back({code, static_cast<uint32_t>(length), static_cast<uint32_t>(i)});
-      lengthOf[static_cast<size_t>(i)] = static_cast<uint32_t>(length);
-      if (CouldTouchReference(code, length)) referenceSensitive.push_back(static_cast<uint32_t>(i));
-    }
-    for (const Code& c : all) {
-      ++bucketStart[(c.text[0] & 0xFF) + 1];
-      firstMask[(c.text[0] & 0xFF) >> 6] |= uint64_t{1} << (c.text[0] & 63);
-      for (unsigned second = 0; second < 256; ++second) {
-        if (c.length > 1 && second != (c.text[1] & 0xFFu)) continue;
-        unsigned pair = (c.text[0] & 0xFFu) << 8 | second;
-        pairMask[pair >> 6] |= uint64_t{1} << (pair & 63);
-      }
-      if ((c.text[0] >= u'a' && c.text[0] <= u'z') || c.text[0] == u' ') noCodeStartsLowerOrBlank = false;
-    }
-    for (int b = 0; b < 256; ++b) bucketStart[b + 1] += bucketStart[b];
-    codes.resize(all.size());
-    uint32_t next[256];
-    std::copy(bucketStart, bucketStart + 256, next);
-    for (const Code& c : all) codes[next[c.text[0] & 0xFF]++] = c;  // table order kept
-  }
-
-  bool MayStart(WCHAR c) const { return (firstMask[(c & 0xFF) >> 6] >> (c & 63)) & 1; }
-  // Whether a code may start at text[p] of a text of n characters.
-  bool MayStartAt(const WCHAR* text, size_t n, size_t p) const {
-    if (p + 1 == n) return MayStart(text[p]);
-    unsigned pair = (text[p] & 0xFFu) << 8 | (text[p + 1] & 0xFFu);
-    return (pairMask[pair >> 6] >> (pair & 63)) & 1;
-  }
-
-  // A reference is U+FFFE, img src=", digits, ", U+FFFF. A code can take part of one only if it
-  // holds a marker, or if it lies wholly inside one, that is if it is made of the characters
-  // between the markers alone.
-  static bool CouldTouchReference(const WCHAR* code, size_t length) {
-    bool inside = true;
-    for (size_t i = 0; i < length; ++i) {
-      WCHAR c = code[i];
-      if (c == SMS_TAG_OPEN || c == SMS_TAG_CLOSE) return true;
-      if (!(c >= u'0' && c <= u'9') && TextView(u"img src=\"").find(c) == TextView::npos) inside = false;
-    }
-    return inside;
-  }
-};
-
-SmileyIndex& Smileys() {
-  thread_local SmileyIndex index;
-  index.Refresh();
-  return index;
-}
-
-// Whether one of the codes of `index` starts at text[p] (n characters in all): adds each as
-// entry << 32 | position.
-inline void CodesAt(const SmileyIndex& index, const WCHAR* text, size_t n, size_t p, std::vector<uint64_t>& found) {
-  unsigned b = text[p] & 0xFF;
-  for (uint32_t k = index.bucketStart[b]; k < index.bucketStart[b + 1]; ++k) {
-    const SmileyIndex::Code& c = index.codes[k];
-    if (c.text[0] != text[p] || c.length > n - p) continue;
-    uint32_t i = 1;
-    while (i < c.length && c.text[i] == text[p + i]) ++i;
-    if (i == c.length) found.push_back(uint64_t{c.entry} << 32 | p);
-  }
-}
-
-// Every place where a code occurs in the text, as entry << 32 | position.
-void FindCodes(const SmileyIndex& index, const WCHAR* text, size_t n, std::vector<uint64_t>& found) {
-  found.clear();
-  if (index.codes.empty()) return;
-  size_t p = 0;
-  if (index.noCodeStartsLowerOrBlank) {
-    // Most of a message is small letters and blanks: eight of them at a time start no code.
-    for (; p + kLanes <= n; p += kLanes) {
-      Lanes v = LoadLanes(text + p);
-      if (AllLanes(InRange(v, u'a', u'z') | (v == Splat(u' ')))) continue;
-      for (size_t q = p; q < p + kLanes; ++q)
-        if (index.MayStartAt(text, n, q)) CodesAt(index, text, n, q, found);
-    }
-  }
-  for (; p < n; ++p)
-    if (index.MayStartAt(text, n, p)) CodesAt(index, text, n, p, found);
-}
-
-// FindCodes over a terminated text of at most `limit` characters, which it measures on the way.
-size_t MeasureAndFindCodes(const SmileyIndex& index, const WCHAR* text, size_t limit, std::vector<uint64_t>& found) {
-  size_t n = BoundedLength(text, limit);
-  if (n < 2) {
-    found.clear();
-    return n;
-  }
-  FindCodes(index, text, n, found);
-  return n;
-}
-
-// The picture reference of table entry `entry`: U+FFFE, img src="INDEX", U+FFFF. Returns its
-// length; `image` has room for 255 characters.
-int FormatReference(WCHAR* image, LONG entry) {
-  static const WCHAR kHead[] = u"\uFFFEimg src=\"";
-  constexpr int kHeadLength = 10;
-  memcpy(image, kHead, kHeadLength * sizeof(WCHAR));
-  WCHAR digits[12];
-  int count = 0;
-  unsigned long value = static_cast<unsigned long>(entry);  // entries are never negative
-  do {
-    digits[count++] = static_cast<WCHAR>(u'0' + value % 10);
-    value /= 10;
-  } while (value);
-  int length = kHeadLength;
-  while (count) image[length++] = digits[--count];
-  image[length++] = u'"';
-  image[length++] = SMS_TAG_CLOSE;
-  image[length] = 0;
-  return length;
-}
-
-// Replaces every occurrence of `what` (not empty) in `text`, scanning left to right; inserted
-// text is never scanned again.
-void ReplaceAll(Text& text, TextView what, TextView with) {
-  size_t pos = text.find(what);
-  if (pos == Text::npos) return;
-  Text out;
-  out.reserve(text.size() + with.size() * 4);
-  size_t from = 0;
-  while (pos != Text::npos) {
-    out.append(text, from, pos - from);
-    out.append(with);
-    from = pos + what.size();
-    pos = text.find(what, from);
-  }
-  out.append(text, from, Text::npos);
-  text.swap(out);
-}
-
-// The smiley step as written: each entry in table order over the text that the earlier entries
-// left. Used when a code could match inside their references.
-size_t ApplySmileysStepByStep(const WCHAR* text, size_t n, WCHAR* out) {
-  Text current(text, n);
-  for (LONG i = 0; i < g_SmileyCount; ++i) {
-    LPCWSTR code = g_SmileyTable[i].code;
-    if (!code || !*code || current.find(code) == Text::npos) continue;
-    WCHAR image[255];
-    int length = FormatReference(image, i);
-    ReplaceAll(current, code, TextView(image, static_cast<size_t>(length)));
-  }
-  size_t kept = std::min(current.size(), kWorkChars);
-  memcpy(out, current.data(), kept * sizeof(WCHAR));
-  return kept;
-}
-
-struct SmileyState {
-  std::vector<uint64_t> found;
-  std::vector<uint8_t> taken;  // per position of the text: replaced by an earlier entry
-  struct Region {
-    uint32_t position, length, entry;
-  };
-  std::vector<Region> regions;
-};
-
-// Replaces the smileys of `text` (n <= kWorkChars) into `out` (room for kWorkChars), cut to the
-// work buffer. `found` holds the occurrences FindCodes gave. Returns the new length.
-size_t ApplySmileysFast(const SmileyIndex& index, const WCHAR* text, size_t n, SmileyState& state,
-                        WCHAR* out) {
-  // An entry sees the text that earlier entries left. A code that cannot touch a reference
-  // occurs there exactly where it occurred in the original text over characters that no
-  // earlier entry took, and is replaced left to right without overlapping itself.
-  std::sort(state.found.begin(), state.found.end());
-  state.taken.assign(n, 0);
-  state.regions.clear();
-  int64_t firstApplied = -1;
-  uint32_t entry = UINT32_MAX;
-  size_t end = 0;  // where the entry's last replacement ended
-  for (uint64_t f : state.found) {
-    uint32_t e = static_cast<uint32_t>(f >> 32);
-    uint32_t p = static_cast<uint32_t>(f);
-    if (e != entry) {
-      entry = e;
-      end = 0;
-    }
-    if (p < end) continue;
-    uint32_t length = index.lengthOf[e];
-    bool free = true;
-    for (uint32_t k = 0; k < length && free; ++k) free = !state.taken[p + k];
-    if (!free) continue;
-    memset(&state.taken[p], 1, length);
-    state.regions.push_back({p, length, e});
-    end = p + length;
-    if (firstApplied < 0) firstApplied = e;
-  }
-  for (uint32_t sensitive : index.referenceSensitive)
-    if (firstApplied >= 0 && sensitive > firstApplied) return ApplySmileysStepByStep(text, n, out);
-
-  std::sort(state.regions.begin(), state.regions.end(),
-            [](const SmileyState::Region& a, const SmileyState::Region& b) { return a.position < b.position; });
-  size_t length = 0;
-  size_t from = 0;
-  auto put = [&](const WCHAR* s, size_t count) {
-    count = std::min(count, kWorkChars - length);
-    memcpy(out + length, s, count * sizeof(WCHAR));
-    length += count;
-  };
-  for (const SmileyState::Region& r : state.regions) {
-    put(text + from, r.position - from);
-    WCHAR image[255];
-    put(image, static_cast<size_t>(FormatReference(image, static_cast<LONG>(r.entry))));
-    from = r.position + r.length;
-  }
-  put(text + from, n - from);
-  return length;
-}
 
 // ---- Escaping ------------------------------------------------------------------------------
 
@@ -548,119 +229,6 @@ struct ColonOrAt {
   LaneMask operator()(Lanes v) const { return (v == Splat(u':')) | (v == Splat(u'@')); }
 };
 
-// ---- Templates -----------------------------------------------------------------------------
-
-// A template with its markers filled, cut where the message goes: the page is
-// pieces[0] + message + pieces[1] + ... + message + pieces.back().
-struct PreparedTemplate {
-  bool valid = false;
-  bool builtIn = false;
-  Text raw;
-  std::vector<Text> pieces;
-  size_t fixedLength = 0;
-
-  // Whether this is the template of `text`: `length` characters, or up to its terminator when
-  // `length` is npos. One pass that stops at the first difference.
-  bool Matches(const WCHAR* text, size_t length, bool isBuiltIn) const {
-    if (!valid || builtIn != isBuiltIn) return false;
-    const size_t n = raw.size();
-    if (length != Text::npos && length != n) return false;
-    const WCHAR* r = raw.data();
-    size_t i = 0;
-    while (i < n && text[i] == r[i]) ++i;
-    if (i != n) return false;
-    return length == Text::npos ? text[n] == 0 : length == n;
-  }
-
-  void Prepare(const WCHAR* text, size_t length, bool isBuiltIn) {
-    valid = true;
-    builtIn = isBuiltIn;
-    raw.assign(text, length);
-    Text page = raw;
-    ReplaceAll(page, u"%alignment%", u"left");
-    ReplaceAll(page, u"%textalignment%", u"left");
-    ReplaceAll(page, u"%DefFontName%", u"default");
-    pieces.assign(1, Text());
-    if (isBuiltIn) {
-      // Built-in templates are resource strings written for the platform's printf-style
-      // formatting: the middle of their three "%s" is the message, the others are empty, and
-      // "%%" is a percent sign. They are expanded by hand, because wsprintfW would cut any page
-      // at 1023 characters.
-      int argument = 0;
-      for (size_t i = 0; i < page.size(); ++i) {
-        if (page[i] == u'%' && i + 1 < page.size()) {
-          if (page[i + 1] == u'%') {
-            pieces.back().push_back(u'%');
-            ++i;
-            continue;
-          }
-          if (page[i + 1] == u's') {
-            if (argument == 1) pieces.emplace_back();
-            ++argument;
-            ++i;
-            continue;
-          }
-        }
-        pieces.back().push_back(page[i]);
-      }
-    } else {
-      // The message goes in last, so markers that the sender typed stay as typed.
-      const TextView marker = u"%SMSBody%";
-      size_t from = 0;
-      for (size_t pos = page.find(marker); pos != Text::npos; pos = page.find(marker, from)) {
-        pieces.back().append(page, from, pos - from);
-        pieces.emplace_back();
-        from = pos + marker.size();
-      }
-      pieces.back().append(page, from, Text::npos);
-    }
-    fixedLength = 0;
-    for (const Text& p : pieces) fixedLength += p.size();
-  }
-};
-
-// The prepared template of `slot`, from the slot's text or, before the templates are loaded,
-// the module's built-in string. Null when there is no template at all.
-const PreparedTemplate* TemplateFor(UINT slot) {
-  thread_local PreparedTemplate prepared[TEMPLATE_SLOT_COUNT];
-  if (slot >= TEMPLATE_SLOT_COUNT) slot = TEMPLATE_SLOT_BUBBLE;
-  const WCHAR* text = g_Templates[slot];
-  size_t length = 0;
-  bool builtIn = true;
-  if (text) {
-    length = Text::npos;  // measured only when the template is new
-    builtIn = g_TemplateBuiltIn[slot];
-  } else {
-    int resource = BuiltInTemplate(slot, &text);
-    if (resource <= 0) return nullptr;
-    length = static_cast<size_t>(resource);
-  }
-  PreparedTemplate& p = prepared[slot];
-  if (!p.Matches(text, length, builtIn))
-    p.Prepare(text, length == Text::npos ? wcslen(text) : length, builtIn);
-  return &p;
-}
-
-LPWSTR FillTemplate(UINT slot, TextView body) {
-  const PreparedTemplate* t = TemplateFor(slot);
-  // Without any template (a host that never attached the module's resources) the message alone
-  // is the page, so it is still shown.
-  size_t total = t ? t->fixedLength + body.size() * (t->pieces.size() - 1) : body.size();
-  auto* page = static_cast<LPWSTR>(malloc((total + 1) * sizeof(WCHAR)));
-  if (!page) return nullptr;
-  Writer w{page};
-  if (!t) {
-    w.Put(body);
-  } else {
-    for (size_t i = 0; i < t->pieces.size(); ++i) {
-      if (i) w.Put(body);
-      w.Put(t->pieces[i]);
-    }
-  }
-  page[w.length] = 0;
-  return page;
-}
-
 // Escaped text to page: the number links, the web and mail links, the template.
 LPWSTR LinkAndFill(TextView escaped, const Escaped& seen, UINT slot) {
   thread_local Scratch phones, links;
@@ -674,7 +242,7 @@ LPWSTR LinkAndFill(TextView escaped, const Escaped& seen, UINT slot) {
 
 struct Buffers {
   Scratch work, smileys, escaped;
-  SmileyState smileyState;
+  SmileyMatches smileyState;
 };
 Buffers& ThreadBuffers() {
   thread_local Buffers buffers;
@@ -701,7 +269,7 @@ void ApplySmileys(WCHAR* buffer) {
   if (b.smileyState.found.empty()) return;  // no code at all: no reference for others to match
   WCHAR* out = b.smileys.Reserve(kWorkChars);
   if (!out) return;
-  size_t length = ApplySmileysFast(index, buffer, n, b.smileyState, out);
+  size_t length = ApplySmileyCodes(index, buffer, n, b.smileyState, out);
   memcpy(buffer, out, length * sizeof(WCHAR));
   buffer[length] = 0;
 }
@@ -762,7 +330,7 @@ BOOL CreateHTMLFromSMSBody(LPCWSTR body, LPWSTR* html, UINT reportKind, UINT slo
   if (!found.empty() && n >= 2) {
     WCHAR* out = b.smileys.Reserve(kWorkChars);
     if (out) {
-      n = ApplySmileysFast(*index, text, n, b.smileyState, out);
+      n = ApplySmileyCodes(*index, text, n, b.smileyState, out);
       text = out;
       WriteLog(TEXT("Applying Smilies!\r\n"));
       pictures = TRUE;
