@@ -106,8 +106,8 @@ TEST_F(SkinFilesTest, NoSmileyListKeepsWhatTheTableHeld) {
 // Writes a `size` by `size` PNG to the skin file `relative`.
 void WritePicture(const fs::path& path, int size) {
   fs::create_directories(path.parent_path());
-  auto png = pellix::device::imaging::samples::WritePng(size, size, std::vector<uint32_t>(size_t(size) * size, 0xFF0000FFu),
-                                                        false);
+  std::vector<uint32_t> blue(size_t(size) * size, 0xFF0000FFu);
+  auto png = pellix::device::imaging::samples::WritePng(size, size, blue, false);
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()),
                                               static_cast<std::streamsize>(png.size()));
 }

@@ -7,6 +7,7 @@
 #include "render/smiley_table.h"
 
 namespace render {
+
 // The table's codes, indexed by the low byte of their first character. Rebuilt when the table's
 // generation moves.
 struct SmileyIndex {
@@ -19,7 +20,8 @@ struct SmileyIndex {
     uint32_t entry;
   };
   std::vector<Code> codes;            // grouped by bucket, each group in table order
-  uint32_t bucketStart[257] = {};     // codes[bucketStart[b] .. bucketStart[b + 1]) start with b
+  // codes[bucketStart[b] .. bucketStart[b + 1]) are those whose first character's low byte is b.
+  uint32_t bucketStart[257] = {};
   uint64_t firstMask[4] = {};         // the low bytes that some code starts with
   // Pairs of low bytes that some code starts with (a code of one character: with any second).
   std::vector<uint64_t> pairMask = std::vector<uint64_t>(65536 / 64);
@@ -100,7 +102,8 @@ namespace {
 
 // Whether one of the codes of `index` starts at text[p] (n characters in all): adds each as
 // entry << 32 | position.
-void CodesAt(const SmileyIndex& index, const WCHAR* text, size_t n, size_t p, std::vector<uint64_t>& found) {
+void CodesAt(const SmileyIndex& index, const WCHAR* text, size_t n, size_t p,
+             std::vector<uint64_t>& found) {
   unsigned b = text[p] & 0xFF;
   for (uint32_t k = index.bucketStart[b]; k < index.bucketStart[b + 1]; ++k) {
     const SmileyIndex::Code& c = index.codes[k];
@@ -130,7 +133,8 @@ void FindCodes(const SmileyIndex& index, const WCHAR* text, size_t n, std::vecto
     if (index.MayStartAt(text, n, p)) CodesAt(index, text, n, p, found);
 }
 
-size_t MeasureAndFindCodes(const SmileyIndex& index, const WCHAR* text, size_t limit, std::vector<uint64_t>& found) {
+size_t MeasureAndFindCodes(const SmileyIndex& index, const WCHAR* text, size_t limit,
+                           std::vector<uint64_t>& found) {
   size_t n = BoundedLength(text, limit);
   if (n < 2) {
     found.clear();
@@ -214,7 +218,9 @@ size_t ApplySmileyCodes(const SmileyIndex& index, const WCHAR* text, size_t n, S
     if (firstApplied >= 0 && sensitive > firstApplied) return ApplySmileysStepByStep(text, n, out);
 
   std::sort(state.regions.begin(), state.regions.end(),
-            [](const SmileyMatches::Region& a, const SmileyMatches::Region& b) { return a.position < b.position; });
+            [](const SmileyMatches::Region& a, const SmileyMatches::Region& b) {
+              return a.position < b.position;
+            });
   size_t length = 0;
   size_t from = 0;
   auto put = [&](const WCHAR* s, size_t count) {
