@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "render/sms_to_html_reference.h"
@@ -132,6 +133,39 @@ TEST_F(DifferentialTest, ConversionMatchesTheReferenceOnRandomTexts) {
                     << expectedPictures << ", lengths " << page.size() << " and " << expected.size() << ")";
     }
   }
+}
+
+// The Inbox's thread and the forms' thread convert at once: each keeps its own working memory,
+// so neither sees the other's text.
+TEST_F(DifferentialTest, ConcurrentConversionsKeepToTheirOwnTexts) {
+  ParseSmileyTable(kTables[0]);
+  LoadTemplates();
+  g_Settings.NewNotifyPicSmiley = 1;
+  struct Work {
+    std::vector<Text> texts, pages;
+    int differences = 0;
+  } work[2];
+  Random random(7);
+  for (Work& w : work)
+    for (int i = 0; i < 40; ++i) {
+      w.texts.push_back(RandomText(random));
+      BOOL pictures = FALSE;
+      w.pages.push_back(pellix::reference::Convert(w.texts.back(), SMS_REPORT_NONE, 0, &pictures));
+    }
+  auto run = [](Work* w) {
+    for (int round = 0; round < 25; ++round)
+      for (size_t i = 0; i < w->texts.size(); ++i) {
+        LPWSTR html = nullptr;
+        CreateHTMLFromSMSBody(w->texts[i].c_str(), &html, SMS_REPORT_NONE, 0);
+        if (!html || w->pages[i] != html) ++w->differences;
+        free(html);
+      }
+  };
+  std::thread other(run, &work[1]);
+  run(&work[0]);
+  other.join();
+  EXPECT_EQ(work[0].differences, 0);
+  EXPECT_EQ(work[1].differences, 0);
 }
 
 }  // namespace
