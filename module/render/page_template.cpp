@@ -7,6 +7,7 @@
 
 namespace render {
 namespace {
+
 // A template with its markers filled, cut where the message goes: the page is
 // pieces[0] + message + pieces[1] + ... + message + pieces.back().
 struct PreparedTemplate {
