@@ -38,8 +38,10 @@ test-thread: deps
 
 bench: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
-	cmake --build build-release -j$(JOBS) --target pellix_bench
+	cmake --build build-release -j$(JOBS) --target pellix_bench linkifier_compare
 	build-release/bench/pellix_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	@bash bench/peer/install-peer.sh build-release/bench/peer
+	build-release/bench/linkifier_compare --peer build-release/bench/peer
 
 # Each fuzz target for FUZZ_SECONDS (default 30) from its seed corpus, with the options in
 # fuzz/NAME.options (time and memory limits that make slowness and bloat count as failures).

@@ -53,6 +53,15 @@ class SmartPhoneSettings : public SettingsTest {
 };
 
 TEST_F(SettingsTest, WithoutAKeyTheDefaultsStandAndDebugOutputSaysSo) {
+  // From values no default has: the defaults come back, the three kept fields stay.
+  g_Settings.Enabled = 0;
+  g_Settings.ShowMyBubble = 0;
+  g_Settings.ZoomLevel = 4;
+  g_Settings.NewNotifyPicSmiley = 0;
+  g_Settings.SkinName.Set(TEXT("night"));
+  g_Settings.VibrateMs = 777;
+  g_Settings.SoundFile.Set(TEXT("\\Windows\\alarm.wav"));
+  g_Settings.InstallDir.Set(TEXT("\\Storage Card\\Pellix"));
   EXPECT_EQ(GetSettings(), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(g_Settings.Enabled, 1u);
   EXPECT_EQ(g_Settings.ShowMyBubble, 1u);
@@ -63,8 +72,9 @@ TEST_F(SettingsTest, WithoutAKeyTheDefaultsStandAndDebugOutputSaysSo) {
   EXPECT_EQ(g_Settings.Animation, 1u);
   EXPECT_EQ(g_Settings.DeliveryFix, 1u);
   EXPECT_EQ(std::u16string(g_Settings.SkinName), u"default");
-  EXPECT_EQ(g_Settings.VibrateMs, 0u);
-  EXPECT_EQ(std::u16string(g_Settings.InstallDir), u"");
+  EXPECT_EQ(g_Settings.VibrateMs, 777u);
+  EXPECT_EQ(std::u16string(g_Settings.SoundFile), u"\\Windows\\alarm.wav");
+  EXPECT_EQ(std::u16string(g_Settings.InstallDir), u"\\Storage Card\\Pellix");
   auto debug = device().journal().EntriesOfKind("debug");
   ASSERT_EQ(debug.size(), 1u);
   EXPECT_EQ(debug[0].text, "Error opening regitery directoy in GetSettings\r\n");
@@ -99,6 +109,27 @@ TEST_F(SettingsTest, ClampsOfNumericValues) {
                                                             : static_cast<DWORD>(g_Settings.SoundLoop);
     EXPECT_EQ(actual, c.expected) << static_cast<int>(c.stored);
   }
+}
+
+TEST_F(SettingsTest, OnlyTheSmartPhoneTextIsASmartPhone) {
+  EXPECT_FALSE(IsSmartPhoneDevice()) << "PocketPC";
+  GetSettings();
+  EXPECT_EQ(g_Settings.ShowMyBubble, 1u);
+}
+
+// The option bit counts only when a 4-byte "Options" value can be read.
+TEST_F(SettingsTest, SoundOptionNeedsAReadableValue) {
+  EXPECT_FALSE(IsBubbleSoundOptionSet()) << "no key";
+  SetDword(TEXT("Other"), 1, PELLIX_BUBBLE_CLASS_KEY);
+  EXPECT_FALSE(IsBubbleSoundOptionSet()) << "no value";
+  HKEY key = Key(PELLIX_BUBBLE_CLASS_KEY);
+  const BYTE eight[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+  RegSetValueExW(key, TEXT("Options"), 0, REG_BINARY, eight, 8);
+  RegCloseKey(key);
+  EXPECT_FALSE(IsBubbleSoundOptionSet()) << "8 bytes do not fit the 4-byte buffer";
+  SetDword(TEXT("SoundEnabled"), 1);
+  GetSettings();
+  EXPECT_EQ(g_Settings.SoundEnabled, 1u);
 }
 
 TEST_F(SettingsTest, SoundOptionBitTurnsOnlyAOneOff) {

@@ -15,6 +15,7 @@
 SMILEYENTRY* g_SmileyTable = nullptr;
 LONG g_SmileyCount = 0;
 BOOL g_SmileyTableLoaded = FALSE;
+LONG g_SmileyTableGeneration = 0;
 
 namespace {
 
@@ -56,6 +57,7 @@ bool IsDirectory(LPCWSTR path) {
 
 void ParseSmileyTable(LPCWSTR text) {
   FreeSmileyTable();
+  ++g_SmileyTableGeneration;
   if (!text) text = TEXT("");
   const WCHAR* end = text + wcslen(text);
 
@@ -155,7 +157,7 @@ PICTURE* GetSmileyImage(LPCWSTR name) {
   StringCchCopyW(path, MAX_PATH, folder);
   StringCchCatW(path, MAX_PATH, file);
   WriteLog(TEXT("Smiley:file is "));
-  WriteLog(path);
+  WriteLog(TEXT("%s"), path);  // a path is data: a "%" in it must not be read as a conversion
   WriteLog(TEXT("\r\n"));
 
   auto* picture = new (std::nothrow) PICTURE;
@@ -170,9 +172,9 @@ PICTURE* GetSmileyImage(LPCWSTR name) {
   return picture;
 }
 
-void FreeSmileyImages() {
-  if (!g_SmileyTable) return;
-  WriteLog(TEXT("Freeing smiley images\r\n"));
+namespace {
+
+void ReleaseLoadedPictures() {
   std::lock_guard<std::mutex> hold(PictureLock());
   for (LONG i = 0; i < g_SmileyCount; ++i) {
     if (!g_SmileyTable[i].picture) continue;
@@ -182,9 +184,19 @@ void FreeSmileyImages() {
   }
 }
 
+}  // namespace
+
+void FreeSmileyImages() {
+  if (!g_SmileyTable) return;
+  WriteLog(TEXT("Freeing smiley images\r\n"));
+  ReleaseLoadedPictures();
+}
+
 void FreeSmileyTable() {
   if (!g_SmileyTable) return;
-  FreeSmileyImages();
+  ++g_SmileyTableGeneration;
+  // The table goes silently: only dropping the pictures for later reloads is logged.
+  ReleaseLoadedPictures();
   for (LONG i = 0; i < g_SmileyCount; ++i) {
     free(g_SmileyTable[i].code);
     free(g_SmileyTable[i].file);

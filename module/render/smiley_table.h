@@ -21,6 +21,9 @@ struct SMILEYENTRY {
 extern SMILEYENTRY* g_SmileyTable;  // room for at least g_SmileyCount + 1 entries
 extern LONG g_SmileyCount;
 extern BOOL g_SmileyTableLoaded;
+// Changes whenever the codes change (parsed or freed), so readers may keep what they derive from
+// the codes until it moves.
+extern LONG g_SmileyTableGeneration;
 
 // Reads the active skin's "Smileydata.txt" (or the default skin's) and fills the table. When
 // neither file opens, the table keeps what it held.

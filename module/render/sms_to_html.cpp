@@ -1,66 +1,130 @@
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "render/sms_to_html.h"
 
 #include "core/debug_log.h"
 #include "core/settings.h"
+#include "render/page_template.h"
+#include "render/smiley_matcher.h"
 #include "render/smiley_table.h"
 #include "render/templates.h"
+#include "render/text_passes.h"
+
+// The conversion runs for every message the device receives and every read form, so it is built
+// as a few straight passes over at most a few thousand characters, with memory kept between calls
+// of a thread: the smiley codes indexed by their first character, the filled template split where
+// the message goes, and scratch buffers. Each pass does exactly what the step it stands for does
+// on the whole text; where a shortcut could differ (a smiley code that could match inside an
+// inserted picture reference), the plain step runs instead.
+
+using namespace render;
 
 namespace {
 
-using Text = std::u16string;
-using TextView = std::u16string_view;
+// ---- Escaping ------------------------------------------------------------------------------
 
-// Copies `src` into the work buffer, cut to what fits with the terminator.
-void CopyToWorkBuffer(WCHAR* buffer, TextView src) {
-  size_t n = src.size() < SMS_WORK_BUFFER_CCH - 1 ? src.size() : SMS_WORK_BUFFER_CCH - 1;
-  if (n) memmove(buffer, src.data(), n * sizeof(WCHAR));
-  buffer[n] = 0;
-}
-
-// Replaces every occurrence of `what` (not empty) in `text`, scanning left to right; inserted
-// text is never scanned again.
-void ReplaceAll(Text& text, TextView what, TextView with) {
-  size_t pos = text.find(what);
-  if (pos == Text::npos) return;
-  Text out;
-  out.reserve(text.size() + with.size() * 4);
-  size_t from = 0;
-  while (pos != Text::npos) {
-    out.append(text, from, pos - from);
-    out.append(with);
-    from = pos + what.size();
-    pos = text.find(what, from);
-  }
-  out.append(text, from, Text::npos);
-  text.swap(out);
-}
-
-void Escape(TextView in, Text& out) {
+// What the later passes need to know of the escaped text.
+struct Escaped {
   size_t length = 0;
-  for (WCHAR c : in) length += c == u'&' ? 5 : (c == u'<' || c == u'>') ? 4 : 1;
-  out.resize(length);
-  WCHAR* o = out.data();
-  for (WCHAR c : in) {
-    switch (c) {
-      case u'&': memcpy(o, u"&amp;", 5 * sizeof(WCHAR)); o += 5; break;
-      case u'<': memcpy(o, u"&lt;", 4 * sizeof(WCHAR)); o += 4; break;
-      case u'>': memcpy(o, u"&gt;", 4 * sizeof(WCHAR)); o += 4; break;
-      case SMS_TAG_OPEN: *o++ = u'<'; break;
-      case SMS_TAG_CLOSE: *o++ = u'>'; break;
-      default: *o++ = c;
+  bool phoneCharacters = false;  // one of "+0123456789": the number pass has work
+  bool mailOrWeb = false;        // an at sign or a colon: the link pass may have work
+};
+
+// What escaping does with each ASCII character: most are copied as they are.
+enum : uint8_t { kCopy = 0, kPhoneCharacter = 1, kMailOrWeb = 2, kAmpersand, kLess, kGreater, kReturn };
+struct EscapeClasses {
+  uint8_t of[0x80] = {};
+  constexpr EscapeClasses() {
+    for (char c = '0'; c <= '9'; ++c) of[static_cast<int>(c)] = kPhoneCharacter;
+    of[static_cast<int>('+')] = kPhoneCharacter;
+    of[static_cast<int>('@')] = kMailOrWeb;
+    of[static_cast<int>(':')] = kMailOrWeb;
+    of[static_cast<int>('&')] = kAmpersand;
+    of[static_cast<int>('<')] = kLess;
+    of[static_cast<int>('>')] = kGreater;
+    of[static_cast<int>('\r')] = kReturn;
+  }
+};
+constexpr EscapeClasses kEscapeClasses;
+
+// Escapes `text` into `out` (room for 5 characters a character). With `lineBreaks`, a CR LF
+// pair first becomes the marked "br" tag and the text is cut where the work buffer would have
+// cut it, before escaping: so a cut may leave the tag unfinished.
+template <bool lineBreaks>
+Escaped Escape(const WCHAR* text, size_t n, WCHAR* out) {
+  Escaped e;
+  WCHAR* o = out;
+  ptrdiff_t grown = 0;  // characters that line breaks added to the work buffer's text so far
+  const ptrdiff_t limit = static_cast<ptrdiff_t>(kWorkChars);
+  unsigned seen = 0;
+  size_t i = 0;
+  while (i < n) {
+    if (lineBreaks && static_cast<ptrdiff_t>(i) + grown >= limit) break;
+    // Eight characters at once while none of them needs more than a copy.
+    size_t end = std::min(i + kLanes, n);
+    if (end == i + kLanes && (!lineBreaks || static_cast<ptrdiff_t>(end) + grown <= limit)) {
+      Lanes v = LoadLanes(text + i);
+      LaneMask attention = (v == Splat(u'&')) | (v == Splat(u'<')) | (v == Splat(u'>')) |
+                           (v == Splat(u'\r')) | (v >= Splat(SMS_TAG_OPEN));
+      if (!AnyLane(attention)) {
+        memcpy(o, text + i, sizeof v);
+        o += kLanes;
+        i = end;
+        if (AnyLane(InRange(v, u'0', u'9') | (v == Splat(u'+')))) seen |= kPhoneCharacter;
+        if (AnyLane((v == Splat(u':')) | (v == Splat(u'@')))) seen |= kMailOrWeb;
+        continue;
+      }
+    }
+    // One character at a time up to the end of those eight.
+    for (; i < end; ++i) {
+      if (lineBreaks && static_cast<ptrdiff_t>(i) + grown >= limit) break;
+      WCHAR c = text[i];
+      if (c >= 0x80) {
+        *o++ = c == SMS_TAG_OPEN ? u'<' : c == SMS_TAG_CLOSE ? u'>' : c;
+        continue;
+      }
+      uint8_t k = kEscapeClasses.of[c];
+      switch (k) {
+        case kCopy: *o++ = c; break;
+        case kPhoneCharacter:
+        case kMailOrWeb: seen |= k; *o++ = c; break;
+        case kAmpersand: memcpy(o, u"&amp;", 5 * sizeof(WCHAR)); o += 5; break;
+        case kLess: memcpy(o, u"&lt;", 4 * sizeof(WCHAR)); o += 4; break;
+        case kGreater: memcpy(o, u"&gt;", 4 * sizeof(WCHAR)); o += 4; break;
+        case kReturn:
+          if (lineBreaks && i + 1 < n && text[i + 1] == u'\n') {
+            ptrdiff_t keep = std::min<ptrdiff_t>(4, limit - (static_cast<ptrdiff_t>(i) + grown));
+            memcpy(o, u"<br>", static_cast<size_t>(keep) * sizeof(WCHAR));
+            o += keep;
+            grown += keep - 2;
+            ++i;
+            break;
+          }
+          *o++ = c;
+          break;
+      }
     }
   }
+  e.length = static_cast<size_t>(o - out);
+  e.phoneCharacters = seen & kPhoneCharacter;
+  e.mailOrWeb = seen & kMailOrWeb;
+  return e;
 }
+
+// ---- Links ---------------------------------------------------------------------------------
 
 struct PhoneDelimiter {
   bool operator()(WCHAR c) const {
-    return c == u' ' || c == u'>' || c == u'<' || c == u'.' || c == u'"';
+    return c <= u'>' && (c == u' ' || c == u'>' || c == u'<' || c == u'.' || c == u'"');
   }
 };
 struct Blank {
@@ -70,240 +134,216 @@ struct Blank {
 // A phone number is a token that the platform's base-10 wcstol reads whole, that is not
 // negative (an overflow to the positive limit still counts) and 6 to 15 characters long.
 struct PhoneNumber {
-  bool operator()(TextView token) const;
+  bool operator()(const WCHAR* token, size_t n) const {
+    if (n < 6 || n > 15) return false;
+    WCHAR first = token[0];
+    if ((first >= u'0' && first <= u'9') || first == u'+' || first == u'-') {
+      // Sign and digits: what wcstol reads whole. Only a minus before a digit other than 0
+      // makes it negative.
+      bool nonZero = false;
+      for (size_t i = 1; i < n; ++i) {
+        WCHAR c = token[i];
+        if (c < u'0' || c > u'9') return false;
+        nonZero |= c != u'0';
+      }
+      if (first == u'+' || first == u'-') return n > 1 && !(first == u'-' && nonZero);
+      return true;
+    }
+    // Printable ASCII that is neither sign nor digit stops wcstol at once. Anything else might be
+    // white space that it skips: ask it.
+    if (first > u' ' && first < 0x7F) return false;
+    WCHAR copy[16];
+    memcpy(copy, token, n * sizeof(WCHAR));
+    copy[n] = 0;
+    WCHAR* end = nullptr;
+    long value = wcstol(copy, &end, 10);
+    return end == copy + n && value >= 0;
+  }
 };
-bool PhoneNumber::operator()(TextView token) const {
-  if (token.size() < 6 || token.size() > 15) return false;
-  WCHAR copy[16];
-  memcpy(copy, token.data(), token.size() * sizeof(WCHAR));
-  copy[token.size()] = 0;
-  WCHAR* end = nullptr;
-  long value = wcstol(copy, &end, 10);
-  return end == copy + token.size() && value >= 0;
-}
 
 // A web address starts with "http://"; an e-mail address has an at sign after its first
 // character and its first "." after that at sign.
 struct WebOrMailLink {
-  bool operator()(TextView token) const;
+  bool operator()(const WCHAR* token, size_t n) const {
+    if (TextView(token, n).starts_with(u"http://")) return true;
+    size_t at = 0;
+    while (at < n && token[at] != u'@') {
+      if (token[at] == u'.') return false;  // a "." before any at sign
+      ++at;
+    }
+    if (at == n || at == 0) return false;
+    for (size_t i = at + 1; i < n; ++i)
+      if (token[i] == u'.') return true;
+    return false;
+  }
 };
-bool WebOrMailLink::operator()(TextView token) const {
-  if (token.starts_with(u"http://")) return true;
-  size_t at = token.find(u'@');
-  if (at == TextView::npos || at == 0) return false;
-  size_t dot = token.find(u'.');
-  return dot != TextView::npos && dot > at;
-}
 
-// Wraps each token of `text` that `isLink` accepts in <a href="token">token</a>. Tokens are the
-// runs between delimiters; the link goes where the token stands.
-template <typename Delimiter, typename Accept>
-void LinkTokens(Text& text) {
+// Wraps each token of `in` that `isLink` accepts in <a href="token">token</a>; tokens are the
+// runs between delimiters and the link goes where the token stands. Every token that `isLink`
+// can accept holds a character that `mayLink` picks out, so only the tokens around those
+// characters are looked at. Returns the text: `in` itself when nothing was linked, else the text
+// written into `out`.
+template <typename Delimiter, typename Trigger, typename Accept>
+TextView LinkTokens(TextView in, Scratch& out) {
   const Delimiter isDelimiter;
+  const Trigger mayLink;
   const Accept isLink;
-  Text out;
+  Writer w{nullptr};
   size_t copied = 0;
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n) {
-    while (i < n && isDelimiter(text[i])) ++i;
+  size_t i = 0;  // tokens before i have been looked at
+  const size_t n = in.size();
+  const WCHAR* text = in.data();
+  for (;;) {
+    while (i + kLanes <= n && !AnyLane(mayLink(LoadLanes(text + i)))) i += kLanes;
+    while (i < n && !mayLink(text[i])) ++i;
+    if (i == n) break;
     size_t start = i;
+    while (start > copied && !isDelimiter(text[start - 1])) --start;
     while (i < n && !isDelimiter(text[i])) ++i;
-    if (i == start) break;
-    TextView token(text.data() + start, i - start);
-    if (!isLink(token)) continue;
-    if (out.empty()) out.reserve(text.size() + 256);
-    out.append(text, copied, start - copied);
-    out.append(u"<a href=\"");
-    out.append(token);
-    out.append(u"\">");
-    out.append(token);
-    out.append(u"</a>");
+    if (!isLink(text + start, i - start)) continue;
+    if (!w.out) {
+      // A linked token of L characters becomes 2L + 15; the shortest linkable one has 3.
+      w.out = out.Reserve(n * 6 + 16);
+      if (!w.out) return in;
+    }
+    w.Put(text + copied, start - copied);
+    w.Put(u"<a href=\"");
+    w.Put(text + start, i - start);
+    w.Put(u"\">");
+    w.Put(text + start, i - start);
+    w.Put(u"</a>");
     copied = i;
   }
-  if (copied == 0) return;  // nothing linked (a link always moves `copied` past its token)
-  out.append(text, copied, Text::npos);
-  text.swap(out);
+  if (!w.out) return in;
+  w.Put(text + copied, n - copied);
+  return TextView(w.out, w.length);
 }
 
-// Puts `body` where a built-in template has its "%s%s%s", turning its "%%" into "%". Built-in
-// templates are resource strings written for the platform's printf-style formatting (the first
-// and last "%s" are empty, the middle one is the message); they are expanded here by hand,
-// because wsprintfW would cut any page at 1023 characters.
-void ExpandBuiltIn(Text& page, TextView body) {
-  Text out;
-  out.reserve(page.size() + body.size());
-  int argument = 0;
-  for (size_t i = 0; i < page.size(); ++i) {
-    if (page[i] == u'%' && i + 1 < page.size()) {
-      if (page[i + 1] == u'%') {
-        out.push_back(u'%');
-        ++i;
-        continue;
-      }
-      if (page[i + 1] == u's') {
-        if (argument == 1) out.append(body);
-        ++argument;
-        ++i;
-        continue;
-      }
-    }
-    out.push_back(page[i]);
-  }
-  page.swap(out);
-}
-
-// Which characters and which pairs of neighbouring characters a text holds (pairs hashed into a
-// table, so a pair may be reported that is not there, never the other way round). A code with a
-// character or a pair that the text lacks cannot occur in it, which spares most of the table's
-// searches.
-class TextContents {
- public:
-  void Add(TextView text, WCHAR before) {
-    for (WCHAR c : text) {
-      Set(characters_, c);
-      Set(pairs_, Pair(before, c));
-      before = c;
-    }
-  }
-  void AddPair(WCHAR a, WCHAR b) { Set(pairs_, Pair(a, b)); }
-  bool MayHold(LPCWSTR code) const {
-    if (!Has(characters_, code[0])) return false;
-    for (size_t i = 1; code[i]; ++i)
-      if (!Has(characters_, code[i]) || !Has(pairs_, Pair(code[i - 1], code[i]))) return false;
-    return true;
-  }
-
- private:
-  static uint32_t Pair(WCHAR a, WCHAR b) { return (uint32_t{a} * 40503u + b) & 0xFFFF; }
-  static void Set(uint64_t* bits, uint32_t i) { bits[i >> 6] |= uint64_t{1} << (i & 63); }
-  static bool Has(const uint64_t* bits, uint32_t i) { return bits[i >> 6] & (uint64_t{1} << (i & 63)); }
-  uint64_t characters_[65536 / 64] = {};
-  uint64_t pairs_[65536 / 64] = {};
+struct Digit {
+  bool operator()(WCHAR c) const { return static_cast<WCHAR>(c - u'0') <= 9; }
+  LaneMask operator()(Lanes v) const { return InRange(v, u'0', u'9'); }
+};
+// "http://" holds a colon, a mail address an at sign.
+struct ColonOrAt {
+  bool operator()(WCHAR c) const { return c == u':' || c == u'@'; }
+  LaneMask operator()(Lanes v) const { return (v == Splat(u':')) | (v == Splat(u'@')); }
 };
 
-LPWSTR HeapCopy(const Text& text) {
-  auto* copy = static_cast<LPWSTR>(malloc((text.size() + 1) * sizeof(WCHAR)));
-  if (!copy) return nullptr;
-  if (!text.empty()) memcpy(copy, text.data(), text.size() * sizeof(WCHAR));
-  copy[text.size()] = 0;
-  return copy;
+// Escaped text to page: the number links, the web and mail links, the template.
+LPWSTR LinkAndFill(TextView escaped, const Escaped& seen, UINT slot) {
+  thread_local Scratch phones, links;
+  TextView text = escaped;
+  if (seen.phoneCharacters) text = LinkTokens<PhoneDelimiter, Digit, PhoneNumber>(text, phones);
+  if (seen.mailOrWeb) text = LinkTokens<Blank, ColonOrAt, WebOrMailLink>(text, links);
+  LPWSTR html = FillTemplate(slot, text);
+  WriteLog(TEXT("formating text ok!\r\n"));
+  return html;
+}
+
+struct Buffers {
+  Scratch work, smileys, escaped;
+  SmileyMatches smileyState;
+};
+Buffers& ThreadBuffers() {
+  thread_local Buffers buffers;
+  return buffers;
 }
 
 }  // namespace
 
 BOOL ContainsSmiley(LPCWSTR text) {
   if (!text || !g_SmileyTable) return FALSE;
-  TextView view(text);
-  if (view.size() < 2) return FALSE;
-  TextContents contents;
-  contents.Add(view, 0);
-  for (LONG i = 0; i < g_SmileyCount; ++i) {
-    LPCWSTR code = g_SmileyTable[i].code;
-    if (code && *code && contents.MayHold(code) && view.find(code) != TextView::npos) return TRUE;
-  }
-  return FALSE;
+  size_t n = wcslen(text);
+  if (n < 2) return FALSE;
+  std::vector<uint64_t>& found = ThreadBuffers().smileyState.found;
+  FindCodes(Smileys(), text, n, found);
+  return !found.empty();
 }
 
 void ApplySmileys(WCHAR* buffer) {
   if (!g_SmileyTable) return;
-  Text text(buffer);
-  TextContents contents;
-  contents.Add(text, 0);
-  Text out;
-  for (LONG i = 0; i < g_SmileyCount; ++i) {
-    LPCWSTR code = g_SmileyTable[i].code;
-    if (!code || !*code || !contents.MayHold(code)) continue;
-    TextView what(code);
-    size_t pos = text.find(what);
-    if (pos == Text::npos) continue;
-
-    WCHAR image[255];
-    int length = wsprintfW(image, TEXT("%cimg src=\"%d\"%c"), SMS_TAG_OPEN, static_cast<int>(i),
-                           SMS_TAG_CLOSE);
-    TextView reference(image, static_cast<size_t>(length));
-    // Later codes are looked for in the references and across their edges too. The code's own
-    // characters may be gone now; keeping them listed only costs a search.
-    contents.Add(reference, reference[0]);
-    contents.AddPair(reference.back(), reference.front());  // two references side by side
-    out.clear();
-    size_t from = 0;
-    while (pos != Text::npos) {
-      out.append(text, from, pos - from);
-      out.append(reference);
-      if (pos > 0) contents.AddPair(text[pos - 1], reference.front());
-      from = pos + what.size();
-      if (from < text.size()) contents.AddPair(reference.back(), text[from]);
-      pos = text.find(what, from);
-    }
-    out.append(text, from, Text::npos);
-    text.swap(out);
-  }
-  CopyToWorkBuffer(buffer, text);
+  Buffers& b = ThreadBuffers();
+  size_t n = BoundedLength(buffer, kWorkChars);
+  const SmileyIndex& index = Smileys();
+  FindCodes(index, buffer, n, b.smileyState.found);
+  if (b.smileyState.found.empty()) return;  // no code at all: no reference for others to match
+  WCHAR* out = b.smileys.Reserve(kWorkChars);
+  if (!out) return;
+  size_t length = ApplySmileyCodes(index, buffer, n, b.smileyState, out);
+  memcpy(buffer, out, length * sizeof(WCHAR));
+  buffer[length] = 0;
 }
 
 void ConvertLineBreaks(WCHAR* buffer) {
   static const WCHAR kBreak[] = {SMS_TAG_OPEN, u'b', u'r', SMS_TAG_CLOSE, 0};
   Text text(buffer);
   ReplaceAll(text, u"\r\n", kBreak);
-  CopyToWorkBuffer(buffer, text);
+  size_t kept = std::min(text.size(), kWorkChars);
+  memcpy(buffer, text.data(), kept * sizeof(WCHAR));
+  buffer[kept] = 0;
 }
 
 LPWSTR BuildHtmlFromText(LPCWSTR text, UINT slot) {
-  Text body;
-  Escape(text ? TextView(text) : TextView(), body);
-
-  if (slot >= TEMPLATE_SLOT_COUNT) slot = TEMPLATE_SLOT_BUBBLE;
-  // A slot is always loaded after the module's lazy initialisation; before it (a tool, a test)
-  // the built-in text stands in.
-  bool builtIn = g_TemplateBuiltIn[slot] || !g_Templates[slot];
-  Text page = g_Templates[slot] ? g_Templates[slot] : BuiltInTemplate(slot);
-
-  if (body.find_first_of(u"+0123456789") != Text::npos)
-    LinkTokens<PhoneDelimiter, PhoneNumber>(body);
-  LinkTokens<Blank, WebOrMailLink>(body);
-
-  ReplaceAll(page, u"%alignment%", u"left");
-  ReplaceAll(page, u"%textalignment%", u"left");
-  ReplaceAll(page, u"%DefFontName%", u"default");
-  // The message goes in last, so markers that the sender typed stay as typed.
-  if (builtIn)
-    ExpandBuiltIn(page, body);
-  else
-    ReplaceAll(page, u"%SMSBody%", body);
-
-  LPWSTR html = HeapCopy(page);
-  WriteLog(TEXT("formating text ok!\r\n"));
-  return html;
+  if (!text) text = TEXT("");
+  size_t n = wcslen(text);
+  WCHAR* escaped = ThreadBuffers().escaped.Reserve(n * 5 + 1);
+  if (!escaped) return nullptr;
+  Escaped seen = Escape<false>(text, n, escaped);
+  return LinkAndFill(TextView(escaped, seen.length), seen, slot);
 }
 
 BOOL CreateHTMLFromSMSBody(LPCWSTR body, LPWSTR* html, UINT reportKind, UINT slot) {
   WriteLog(TEXT("CreateHTMLFromSMSBody!\r\n"));
   BOOL pictures = slot == TEMPLATE_SLOT_BUBBLEPIC;
   if (!body) body = TEXT("");
+  Buffers& b = ThreadBuffers();
 
-  WCHAR buffer[SMS_WORK_BUFFER_CCH];
+  // The work buffer's text: the report icon and the message, cut to fit. The smiley codes are
+  // looked for on the way when pictures are on.
+  const bool smileys = g_Settings.NewNotifyPicSmiley && g_SmileyTable;
+  const SmileyIndex* index = smileys ? &Smileys() : nullptr;
+  std::vector<uint64_t>& found = b.smileyState.found;
+  found.clear();
+  const WCHAR* text = body;
+  size_t n;
   if (g_Settings.NewNotifyPicSmiley && reportKind != SMS_REPORT_NONE) {
-    static const WCHAR kDelivered[] = {SMS_TAG_OPEN, u'i', u'm', u'g', 0};
-    Text text(kDelivered);
-    text.append(reportKind == SMS_REPORT_DELIVERED
-                    ? u" style=\"float: left\" src=\"delivered.gif\""
-                    : u" style=\"float: left\" src=\"ndelivered.gif\"");
-    text.push_back(SMS_TAG_CLOSE);
-    text.append(body);
-    CopyToWorkBuffer(buffer, text);
+    static const WCHAR kDelivered[] = u"\uFFFEimg style=\"float: left\" src=\"delivered.gif\"\uFFFF";
+    static const WCHAR kFailed[] = u"\uFFFEimg style=\"float: left\" src=\"ndelivered.gif\"\uFFFF";
+    TextView icon = reportKind == SMS_REPORT_DELIVERED ? TextView(kDelivered) : TextView(kFailed);
+    WCHAR* work = b.work.Reserve(kWorkChars);
+    if (!work) {
+      if (html) *html = nullptr;
+      return pictures;
+    }
+    memcpy(work, icon.data(), icon.size() * sizeof(WCHAR));
+    n = icon.size() + BoundedLength(body, kWorkChars - icon.size());
+    memcpy(work + icon.size(), body, (n - icon.size()) * sizeof(WCHAR));
+    text = work;
     pictures = TRUE;
+    if (index) FindCodes(*index, text, n, found);
+  } else if (index) {
+    n = MeasureAndFindCodes(*index, body, kWorkChars, found);
   } else {
-    CopyToWorkBuffer(buffer, body);
+    n = BoundedLength(body, kWorkChars);
   }
 
-  if (g_Settings.NewNotifyPicSmiley && ContainsSmiley(buffer)) {
-    ApplySmileys(buffer);
-    WriteLog(TEXT("Applying Smilies!\r\n"));
-    pictures = TRUE;
+  if (!found.empty() && n >= 2) {
+    WCHAR* out = b.smileys.Reserve(kWorkChars);
+    if (out) {
+      n = ApplySmileyCodes(*index, text, n, b.smileyState, out);
+      text = out;
+      WriteLog(TEXT("Applying Smilies!\r\n"));
+      pictures = TRUE;
+    }
   }
 
-  ConvertLineBreaks(buffer);
-  if (html) *html = BuildHtmlFromText(buffer, slot);
+  if (!html) return pictures;
+  WCHAR* escaped = b.escaped.Reserve(kWorkChars * 5);
+  if (!escaped) {
+    *html = nullptr;
+    return pictures;
+  }
+  Escaped seen = Escape<true>(text, n, escaped);
+  *html = LinkAndFill(TextView(escaped, seen.length), seen, slot);
   return pictures;
 }

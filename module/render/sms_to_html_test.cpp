@@ -9,6 +9,8 @@
 #include "render/smiley_table.h"
 #include "render/sms_to_html.h"
 #include "render/templates.h"
+#include "resources/static_module.h"
+#include "testing/temp_image.h"
 
 namespace {
 
@@ -202,24 +204,6 @@ TEST_F(ConversionTest, EmptyTemplateGivesEmptyPage) {
   EXPECT_EQ(Convert(u"text"), u"");
 }
 
-TEST_F(ConversionTest, BuiltInTemplatesTakeTheTextInTheirFormatSlots) {
-  FreeTemplates();  // as before the module's lazy initialisation: the built-in texts stand in
-  const Text head =
-      u"<html><body><table  border=\"0\" cellpadding=\"5\" cellspacing=\"0\" width=\"100%\"><tr>"
-      u"<td width=\"100%\" align=\"left\" style=\"height: 29px; font-size: 8pt; font-family: "
-      u"default; text-align: left;\"><p>";
-  const Text tail = u"</p></td></tr></table></body></html>";
-  EXPECT_EQ(Convert(u"100%% %s sure"), head + u"100%% %s sure" + tail);
-  EXPECT_EQ(Convert(u"x", SMS_REPORT_NONE, TEMPLATE_SLOT_FORM), head + u"x" + tail);
-
-  const Text pic =
-      u"<html><body><table border=\"0\" cellpadding=\"5\" cellspacing=\"0\" width=\"100%\"><tr>"
-      u"<td width= \"5%\"><p align=\"center\"><img src=\"PictureID\" /></p></td><td "
-      u"width=\"95%\" align=\"left\" style=\"height: 29px; font-size: 8pt; font-family: default; "
-      u"text-align: left;\"><p>y</p></td></tr></table></body></html>";
-  EXPECT_EQ(Convert(u"y", SMS_REPORT_NONE, TEMPLATE_SLOT_BUBBLEPIC), pic);
-}
-
 // The work buffer holds 2047 characters; every step before escaping cuts to that, and nothing is
 // written beyond it.
 TEST_F(ConversionTest, WorkBufferCuts) {
@@ -268,6 +252,49 @@ TEST_F(ConversionTest, StepsOnTheWorkBufferStayInside) {
   ApplySmileys(work.buffer);
   EXPECT_EQ(wcslen(work.buffer), SMS_WORK_BUFFER_CCH - 1);
   for (WCHAR g : work.guard) EXPECT_EQ(g, 0x5A5A);
+}
+
+// The built-in templates are the module's string resources, so these cases attach the module to
+// a device.
+class BuiltInTemplateTest : public pellix::testing::DeviceTest {
+ protected:
+  void SetUp() override {
+    DeviceTest::SetUp();
+    module_ = pellix::AttachStaticPellixRule();
+    ASSERT_NE(module_, nullptr);
+    g_Settings.NewNotifyPicSmiley = 1;
+  }
+  void TearDown() override {
+    FreeTemplates();
+    FreeLibrary(module_);
+    DeviceTest::TearDown();
+  }
+  static Text ConvertPage(const Text& body, UINT report = SMS_REPORT_NONE, UINT slot = 0) {
+    LPWSTR html = nullptr;
+    CreateHTMLFromSMSBody(body.c_str(), &html, report, slot);
+    Text page = html ? Text(html) : Text();
+    free(html);
+    return page;
+  }
+  HINSTANCE module_ = nullptr;
+};
+
+TEST_F(BuiltInTemplateTest, BuiltInTemplatesTakeTheTextInTheirFormatSlots) {
+  // Before the module's lazy initialisation no slot is loaded: the built-in texts stand in.
+  const Text head =
+      u"<html><body><table  border=\"0\" cellpadding=\"5\" cellspacing=\"0\" width=\"100%\"><tr>"
+      u"<td width=\"100%\" align=\"left\" style=\"height: 29px; font-size: 8pt; font-family: "
+      u"default; text-align: left;\"><p>";
+  const Text tail = u"</p></td></tr></table></body></html>";
+  EXPECT_EQ(ConvertPage(u"100%% %s sure"), head + u"100%% %s sure" + tail);
+  EXPECT_EQ(ConvertPage(u"x", SMS_REPORT_NONE, TEMPLATE_SLOT_FORM), head + u"x" + tail);
+
+  const Text pic =
+      u"<html><body><table border=\"0\" cellpadding=\"5\" cellspacing=\"0\" width=\"100%\"><tr>"
+      u"<td width= \"5%\"><p align=\"center\"><img src=\"PictureID\" /></p></td><td "
+      u"width=\"95%\" align=\"left\" style=\"height: 29px; font-size: 8pt; font-family: default; "
+      u"text-align: left;\"><p>y</p></td></tr></table></body></html>";
+  EXPECT_EQ(ConvertPage(u"y", SMS_REPORT_NONE, TEMPLATE_SLOT_BUBBLEPIC), pic);
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include "render/templates.h"
 
 #include "render/skin_folder.h"
-#include "resources/page_templates.h"
+#include "resources/resource.h"
 
 LPWSTR g_Templates[TEMPLATE_SLOT_COUNT] = {nullptr, nullptr, nullptr};
 BOOL g_TemplateBuiltIn[TEMPLATE_SLOT_COUNT] = {FALSE, FALSE, FALSE};
@@ -25,12 +25,6 @@ const SlotSource kSlots[TEMPLATE_SLOT_COUNT] = {
     {TEXT("form.html"), IDS_TEMPLATE_BUBBLE},
 };
 
-LPCWSTR BuiltInString(UINT id) {
-  static const WCHAR k110[] = TEXT(PAGE_TEMPLATE_110);
-  static const WCHAR k112[] = TEXT(PAGE_TEMPLATE_112);
-  return id == IDS_TEMPLATE_PICTURE ? k112 : k110;
-}
-
 // Skin folder + `file`, narrow. FALSE when the path does not fit.
 BOOL SkinFilePath(LPCWSTR file, LPSTR narrow, int cb) {
   WCHAR path[MAX_PATH];
@@ -45,8 +39,18 @@ void Replace(LPWSTR* target, LPWSTR text) {
 
 }  // namespace
 
-LPCWSTR BuiltInTemplate(UINT slot) {
-  return BuiltInString(slot < TEMPLATE_SLOT_COUNT ? kSlots[slot].resource : IDS_TEMPLATE_BUBBLE);
+int BuiltInTemplate(UINT slot, LPCWSTR* text) {
+  *text = nullptr;
+  // The module's own string table; the pointer form of LoadStringW hands out the read-only
+  // resource itself, which is not terminated.
+  HINSTANCE module = GetModuleHandleW(TEXT("PellixRule.dll"));
+  if (!module) return 0;
+  UINT id = slot < TEMPLATE_SLOT_COUNT ? kSlots[slot].resource : IDS_TEMPLATE_BUBBLE;
+  LPCWSTR resource = nullptr;
+  int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&resource), 0);
+  if (length <= 0 || !resource) return 0;
+  *text = resource;
+  return length;
 }
 
 BOOL ReadTextFile(LPCSTR path, LPWSTR* target) {
@@ -92,11 +96,12 @@ void LoadTemplates() {
     if (SkinFilePath(kSlots[slot].file, narrow, sizeof(narrow)) &&
         ReadTextFile(narrow, &g_Templates[slot]))
       continue;
-    LPCWSTR builtIn = BuiltInString(kSlots[slot].resource);
-    size_t length = wcslen(builtIn);
-    auto* copy = static_cast<LPWSTR>(calloc(length + 4, sizeof(WCHAR)));
+    LPCWSTR builtIn = nullptr;
+    int length = BuiltInTemplate(slot, &builtIn);
+    if (length <= 0) continue;  // a host that did not attach the module's resources
+    auto* copy = static_cast<LPWSTR>(calloc(static_cast<size_t>(length) + 4, sizeof(WCHAR)));
     if (!copy) continue;
-    StringCchCopyW(copy, length + 2, builtIn);
+    memcpy(copy, builtIn, static_cast<size_t>(length) * sizeof(WCHAR));
     g_Templates[slot] = copy;
     g_TemplateBuiltIn[slot] = TRUE;
   }

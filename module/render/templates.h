@@ -32,5 +32,7 @@ void LoadStyleSheet();
 // Frees the style sheet and the three slots.
 void FreeTemplates();
 
-// The built-in text of a slot (the module's string resource 110 or 112).
-LPCWSTR BuiltInTemplate(UINT slot);
+// The built-in text of a slot, the module's string resource 110 or 112: sets *text to the
+// read-only resource (not terminated) and returns its length, or 0 with *text null when the
+// module's resources cannot be found.
+int BuiltInTemplate(UINT slot, LPCWSTR* text);

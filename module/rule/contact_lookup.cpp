@@ -133,10 +133,13 @@ HRESULT LoadContactPicture(IItem* item, HBITMAP* picture, LONG* width, LONG* hei
     // A box of no room leaves nothing to draw.
     if (fittedWidth <= 0 || fittedHeight <= 0) hr = E_FAIL;
   }
-  if (SUCCEEDED(hr))
-    hr = image->GetThumbnail(static_cast<UINT>(fittedWidth), static_cast<UINT>(fittedHeight), &thumbnail);
   if (SUCCEEDED(hr)) {
-    bitmap = ImageToBitmap(thumbnail, RGB(255, 255, 255));
+    // Whatever stops the bitmap from being made, the thumbnail or its drawing, the caller sees
+    // one failure: no bitmap.
+    if (FAILED(image->GetThumbnail(static_cast<UINT>(fittedWidth), static_cast<UINT>(fittedHeight),
+                                   &thumbnail)))
+      ReleaseAndClear(thumbnail);
+    if (thumbnail) bitmap = ImageToBitmap(thumbnail, RGB(255, 255, 255));
     if (!bitmap) hr = E_FAIL;
   }
   if (SUCCEEDED(hr)) {

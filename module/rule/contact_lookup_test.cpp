@@ -235,6 +235,19 @@ TEST_F(ContactLookupTest, PictureIsFittedIntoTheBox) {
   }
 }
 
+// A picture that decodes but whose thumbnail cannot be made (a box far beyond any canvas) gives
+// no bitmap, and no bitmap is E_FAIL whatever the thumbnail call said.
+TEST_F(ContactLookupTest, NoBitmapIsEFail) {
+  Add(u"Huge box", u"+4917777", HalvesPng(2, 2, true));
+  const SIZE box = {100000, 100000};
+  Lookup result = Find(u"+4917777", &box);
+  EXPECT_EQ(result.hr, E_FAIL);
+  EXPECT_EQ(result.name, u"Huge box");
+  EXPECT_EQ(result.picture, kUntouchedBitmap);
+  EXPECT_EQ(result.width, 100000);
+  EXPECT_EQ(result.height, 100000);
+}
+
 TEST_F(ContactLookupTest, SavedNumberIsStoredWhenConfirmedOnly) {
   const std::u16string number = u"+491711234567890123456789012345678901234567890123456789";
   // "Pellix_" and the number cut to 49 characters together.

@@ -6,6 +6,7 @@
 #include <aygshell.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -19,6 +20,8 @@
 #include "imaging/sample_pictures.h"
 #include "kernel/power.h"
 #include "platform/message_store.h"
+#include "render/sms_to_html.h"
+#include "render/templates.h"
 #include "resources/static_module.h"
 #include "rule/keep_awake.h"
 #include "rule/notification_list.h"
@@ -43,6 +46,7 @@ struct Request {
   SmsNotification* record;
 };
 std::vector<Request> g_requests;
+std::atomic<int> g_soundInits{0};
 WNDPROC g_bubbleProc = nullptr;
 
 LRESULT CALLBACK CaptureRequests(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -51,6 +55,7 @@ LRESULT CALLBACK CaptureRequests(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     g_requests.push_back({wParam, nd->cbStruct, nd->dwID, nd->pszTitle, nd->pszHTML != nullptr,
                           reinterpret_cast<SmsNotification*>(nd->lParam)});
   }
+  if (message == WM_SOUNDINITIALIZE) ++g_soundInits;
   return CallWindowProcW(g_bubbleProc, hwnd, message, wParam, lParam);
 }
 
@@ -255,6 +260,52 @@ TEST_F(ProcessMessageTest, TheRecordCarriesCopiesAndTheCounterAdvances) {
   EXPECT_EQ(findsms(40), nullptr);
   EXPECT_EQ(g_dwNotificationNumber, 40u);
   EXPECT_NE(Log().find("Exiting thread while some notifications wasnt cleared!!\r\n"), std::string::npos);
+}
+
+// The page the bubble gets: the text as received (a report's rewrite goes only to the store),
+// the template with the sender's picture exactly when there is a picture, and no picture looked
+// up when pictures are off. Each message also asks the bubble thread to ready its sound.
+TEST_F(ProcessMessageTest, TheBubblePageIsTheReceivedTextWithAPictureSlotOnlyForAPicture) {
+  AddAnna(true);
+  WatchBubble();
+  auto page = [](const std::u16string& text, UINT kind, UINT slot) {
+    LPWSTR html = nullptr;
+    CreateHTMLFromSMSBody(text.c_str(), &html, kind, slot);
+    std::u16string out = html ? html : u"";
+    free(html);
+    return out;
+  };
+  struct Case {
+    const char16_t* name;
+    DWORD pictures;
+    std::u16string sender, text, cls;
+    UINT kind, slot;
+  } cases[] = {
+      {u"a contact with a picture", 1, u"\"Anna Berg\" +4915112345", u"Hi :)", u"IPM.SMStext", 0, 1},
+      {u"no contact", 1, u"+4930111", u"Hi :)", u"IPM.SMStext", 0, 0},
+      {u"a report, rewritten in the store", 1, u"+4917000", u"Message to +4930999 was delivered",
+       u"IPM.SMStext.REPORT.DR", 1, 0},
+      {u"pictures off", 0, u"\"Anna Berg\" +4915112345", u"Hi :)", u"IPM.SMStext", 0, 0},
+  };
+  Set(TEXT("DeliveryFix"), 1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text.begin(), c.text.end()));
+    Set(TEXT("NewNotifyPicSmiley"), c.pictures);
+    g_requests.clear();
+    const int sounds = g_soundInits;
+    const size_t logged = Log().size();
+    ASSERT_EQ(Process(Deliver(c.sender, c.text, c.cls)).hr, S_OK);
+    ASSERT_EQ(g_requests.size(), 1u);
+    SmsNotification* record = g_requests[0].record;
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(std::u16string(record->pszHTML), page(c.text, c.kind, c.slot));
+    EXPECT_EQ(record->hPicture != nullptr, c.slot == TEMPLATE_SLOT_BUBBLEPIC);
+    // An ordinary message looks for the sender's picture only while pictures are on.
+    const bool lookedUp = Log().substr(logged).find("Picture ") != std::string::npos;
+    EXPECT_EQ(lookedUp, c.pictures && c.kind == SMS_REPORT_NONE);
+    for (int i = 0; i < 1000 && g_soundInits == sounds; ++i) Sleep(1);
+    EXPECT_EQ(g_soundInits, sounds + 1);
+  }
 }
 
 TEST_F(ProcessMessageTest, TitlesOfQuotedSenders) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/settings.h"
+#include "skin/ini_reader.h"
 #include "skin/skin.h"
 #include "testing/temp_image.h"
 
@@ -47,6 +48,18 @@ TEST_F(SkinTest, WithoutSkinIniTheBuiltInValuesStand) {
   EXPECT_EQ(g_Skin.Left + g_Skin.Top + g_Skin.Right + g_Skin.Bottom, 0);
   EXPECT_EQ(g_Skin.HTMLLeft + g_Skin.HTMLTop + g_Skin.HTMLRight + g_Skin.HTMLBottom, 0);
   EXPECT_FALSE(g_Skin.BottomAnchor);
+}
+
+// The platform opens no folder as a file: a folder named "skin.ini" is no skin file, so the record
+// keeps what it held instead of taking an empty skin's values.
+TEST_F(SkinTest, AFolderNamedSkinIniIsNoSkin) {
+  fs::create_directories(HostPath(u"\\Program Files\\Pellix\\Skins\\test\\skin.ini"));
+  g_Skin.BottomAnchor = TRUE;  // an empty skin, like any skin read, would clear it
+  g_Skin.NotifyWndHeight = 123;
+  LoadSkin();
+  EXPECT_TRUE(g_Skin.BottomAnchor);
+  EXPECT_EQ(g_Skin.NotifyWndHeight, 123);
+  EXPECT_EQ(IniOpen("\\Program Files\\Pellix\\Skins\\test\\skin.ini"), INI_NO_DOCUMENT);
 }
 
 TEST_F(SkinTest, ReadsEveryFieldFromItsKey) {
@@ -171,25 +184,43 @@ class DefaultSkinTest : public SkinTest {
   }
 };
 
+// Where the popup puts the default skin's bubble (x, y, width, height) and its message area, on
+// this device's screen: the placement rules, not the skin's own arithmetic.
+struct Placement {
+  int x, y, w, h, htmlW, htmlH;
+};
+Placement PlaceDefaultSkin() {
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  Placement p{};
+  p.h = g_Skin.NotifyWndHeight;
+  p.x = g_Skin.NotifyWndStartX <= 0 ? g_Skin.NotifyWndStartX + sw : g_Skin.NotifyWndStartX;
+  p.y = g_Skin.NotifyWndStartY <= 0 ? g_Skin.NotifyWndStartY + sh : g_Skin.NotifyWndStartY;
+  if (g_Skin.BottomAnchor) p.y -= p.h;
+  p.w = g_Skin.NotifyWndWidth <= 0 ? g_Skin.NotifyWndWidth + sw : g_Skin.NotifyWndWidth;
+  p.htmlW = p.w - g_Skin.Left - g_Skin.Right - g_Skin.HTMLLeft - g_Skin.HTMLRight;
+  p.htmlH = p.h - g_Skin.Top - g_Skin.Bottom - g_Skin.HTMLTop - g_Skin.HTMLBottom;
+  return p;
+}
+
+// The shipped skin sits on the screen above the menu bar, its caption above the message, with
+// room for the message, and reads its picture from its own folder.
+void ExpectDefaultSkinFits() {
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  Placement p = PlaceDefaultSkin();
+  EXPECT_GE(p.x, 0);
+  EXPECT_LE(p.x + p.w, sw);
+  EXPECT_GE(p.y, 0);
+  EXPECT_LE(p.y + p.h, sh - GetSystemMetrics(SM_CYMENU));
+  EXPECT_GT(p.htmlW, 0);
+  EXPECT_GT(p.htmlH, 0);
+  EXPECT_GE(g_Skin.HTMLTop, g_Skin.CaptionHeight);
+  EXPECT_EQ(std::u16string(g_Skin.SkinBMP), u"\\Program Files\\Pellix\\Skins\\default\\skin.bmp");
+}
+
 TEST_F(DefaultSkinTest, FitsAQuarterVgaScreen) {
   InstallDefault();
   LoadSkin();
-  int menu = GetSystemMetrics(SM_CYMENU);
-  EXPECT_EQ(g_Skin.NotifyWndHeight, 80);
-  EXPECT_EQ(g_Skin.NotifyWndStartX, 15);
-  EXPECT_EQ(g_Skin.NotifyWndWidth, 210);
-  EXPECT_EQ(g_Skin.NotifyWndStartY, -(menu + 8));
-  EXPECT_TRUE(g_Skin.BottomAnchor);
-  EXPECT_EQ(g_Skin.CaptionHeight, 17);  // 320 / 18
-  EXPECT_EQ(g_Skin.HTMLTop, g_Skin.CaptionHeight);
-  EXPECT_EQ(g_Skin.Left, 2);
-  EXPECT_EQ(g_Skin.Top, 2);
-  EXPECT_EQ(g_Skin.HTMLLeft, 6);
-  EXPECT_EQ(g_Skin.HTMLBottom, 5);
-  EXPECT_EQ(g_Skin.AlphaBlendBackground, 200);
-  EXPECT_EQ(g_Skin.DynamicHeight, 1);
-  EXPECT_EQ(g_Skin.GifFrameDelay, 150);
-  EXPECT_EQ(std::u16string(g_Skin.SkinBMP), u"\\Program Files\\Pellix\\Skins\\default\\skin.bmp");
+  ExpectDefaultSkinFits();
 }
 
 class VgaDefaultSkinTest : public DefaultSkinTest {
@@ -203,18 +234,15 @@ class VgaDefaultSkinTest : public DefaultSkinTest {
   }
 };
 
-TEST_F(VgaDefaultSkinTest, FitsAVgaScreen) {
+TEST_F(VgaDefaultSkinTest, FitsAVgaScreenAtTwiceTheSize) {
   InstallDefault();
   LoadSkin();
-  int menu = GetSystemMetrics(SM_CYMENU);
-  EXPECT_EQ(g_Skin.NotifyWndHeight, 160);
-  EXPECT_EQ(g_Skin.NotifyWndStartX, 30);
-  EXPECT_EQ(g_Skin.NotifyWndWidth, 420);
-  EXPECT_EQ(g_Skin.NotifyWndStartY, -(menu + 16));
-  EXPECT_EQ(g_Skin.CaptionHeight, 35);  // 640 / 18
-  EXPECT_EQ(g_Skin.Left, 4);
-  EXPECT_EQ(g_Skin.HTMLRight, 12);
-  EXPECT_EQ(g_Skin.HTMLBottom, 10);
+  ExpectDefaultSkinFits();
+  // The same skin on the quarter-VGA screen gives half of every size.
+  Placement vga = PlaceDefaultSkin();
+  EXPECT_EQ(vga.w, 2 * 210);
+  EXPECT_EQ(vga.h, 2 * 80);
+  EXPECT_EQ(vga.x, 2 * 15);
 }
 
 }  // namespace

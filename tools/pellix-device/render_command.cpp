@@ -12,6 +12,7 @@
 #include "render/smiley_table.h"
 #include "render/sms_to_html.h"
 #include "render/templates.h"
+#include "resources/static_module.h"
 
 namespace pellix::tool {
 namespace {
@@ -37,6 +38,8 @@ int Render(Invocation& inv) {
   }
 
   if (!BootImage(inv)) return 1;
+  // The module's resources hold the built-in templates that stand in for missing skin files.
+  HINSTANCE module = AttachStaticPellixRule();
   GetSettings();
   LoadSmileyTable();
   LoadTemplates();
@@ -54,6 +57,7 @@ int Render(Invocation& inv) {
   }
   FreeTemplates();
   FreeSmileyTable();
+  if (module) FreeLibrary(module);
   return status;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "skin_check.h"
+#include "imaging/decoded_image.h"
 #include "kernel/host_file.h"
 #include "skin/ini_reader.h"
 #include "skin/skin.h"
@@ -93,7 +94,28 @@ int BuiltInInteger(const std::string& name) {
 struct KeySeen {
   int line;
   INILINE parsed;
+  std::string word;  // the value as written: the first word after " = "
 };
+
+// The first word after " = " on a key line.
+std::string ValueWord(const std::string& text) {
+  size_t eq = text.find(" = ");
+  if (eq == std::string::npos) return "";
+  size_t first = text.find_first_not_of(" \t\r\n\v\f", eq + 3);
+  if (first == std::string::npos) return "";
+  size_t end = text.find_first_of(" \t\r\n\v\f", first);
+  return text.substr(first, end == std::string::npos ? std::string::npos : end - first);
+}
+
+// Whether the brackets of an expression pair up.
+bool BracketsPair(const std::string& text) {
+  int depth = 0;
+  for (char c : text) {
+    if (c == '(') ++depth;
+    if (c == ')' && --depth < 0) return false;
+  }
+  return depth == 0;
+}
 
 class Checker {
  public:
@@ -106,6 +128,15 @@ class Checker {
     CheckTemplate("form.html", "the built-in page (string resource 110)");
     CheckStyleSheet();
     CheckSmileys();
+    // Each file's findings in line order (the whole file's first); files in the order above.
+    std::vector<std::string> files;
+    for (const SkinFinding& f : findings_)
+      if (std::find(files.begin(), files.end(), f.file) == files.end()) files.push_back(f.file);
+    auto rank = [&](const SkinFinding& f) {
+      return std::make_pair(std::find(files.begin(), files.end(), f.file) - files.begin(), f.line);
+    };
+    std::stable_sort(findings_.begin(), findings_.end(),
+                     [&](const SkinFinding& a, const SkinFinding& b) { return rank(a) < rank(b); });
     return std::move(findings_);
   }
 
@@ -134,7 +165,11 @@ class Checker {
       std::string piece = text->substr(at, length);
       at += length;
       bool ends_line = piece.back() == '\n';
-      if (!ends_line && !continuation && at < text->size())
+      // A line of exactly 127 characters leaves only its line end for the next piece, which
+      // reads as an empty line.
+      size_t rest_end = text->find('\n', at);
+      std::string rest = text->substr(at, rest_end == std::string::npos ? std::string::npos : rest_end - at);
+      if (!ends_line && !continuation && at < text->size() && rest != "" && rest != "\r")
         Add("skin.ini", line,
             "longer than 127 characters: the reader cuts the line, and reads the rest as a line "
             "of its own");
@@ -214,17 +249,23 @@ class Checker {
               std::to_string(seen->second.line) + ") is read");
       return;
     }
-    keys_[id] = KeySeen{line, parsed};
+    keys_[id] = KeySeen{line, parsed, ValueWord(Trimmed(piece))};
   }
 
   static std::string DropReason(const char* piece, const INILINE& parsed) {
     std::string text = Trimmed(piece);
     switch (parsed.problem) {
-      case INI_KEY_NO_EQUALS:
-        if (text.find('=') != std::string::npos)
-          return "\"=\" must stand between blanks (write \"" + std::string(parsed.name) +
-                 " = value\")";
-        return "no \"=\" after the key's name";
+      case INI_KEY_NO_EQUALS: {
+        size_t eq = text.find('=');
+        if (eq == std::string::npos) return "no \"=\" after the key's name";
+        size_t start = text.find_first_not_of(" \t");
+        std::string key = text.substr(start, eq - start);
+        std::string value = text.substr(eq + 1);
+        while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.pop_back();
+        size_t v = value.find_first_not_of(" \t");
+        value = v == std::string::npos ? "value" : value.substr(v);
+        return "\"=\" must stand between blanks (write \"" + key + " = " + value + "\")";
+      }
       case INI_KEY_OPEN_QUOTE:
         return "the closing quote is missing on the line";
       default: {
@@ -276,9 +317,20 @@ class Checker {
     std::string at = " (x " + std::to_string(x) + ", y " + std::to_string(y) + ", " +
                      std::to_string(w) + " x " + std::to_string(h) + " on a " + std::to_string(sw) +
                      " x " + std::to_string(sh) + " screen)";
-    if (h <= 0 || w <= 0) return;  // reported with its key
-    if (x < 0 || y < 0 || x + w > sw || y + h > sh)
-      Add("skin.ini", 0, "the bubble does not fit on the screen" + at);
+    if (w <= 0) {
+      auto width = keys_.find("Skin/NotifyWndWidth");
+      Add("skin.ini", width == keys_.end() ? 0 : width->second.line,
+          "NotifyWndWidth gives " + std::to_string(v("NotifyWndWidth")) + ", and with the screen width " +
+              std::to_string(sw) + " added the bubble is " + std::to_string(w) + " wide: it has no width");
+      return;
+    }
+    if (h <= 0) return;  // reported with its key
+    const bool off = x < 0 || y < 0 || x + w > sw || y + h > sh;
+    if (off && !keys_.count("Skin/NotifyWndStartY") && (y < 0 || y + h > sh))
+      Add("skin.ini", 0,
+          "NotifyWndStartY is missing: it counts as 0, which counts from the bottom screen edge: "
+          "the bubble starts off the screen");
+    if (off) Add("skin.ini", 0, "the bubble does not fit on the screen" + at);
     int iw = w - v("Left") - v("Right"), ih = h - v("Top") - v("Bottom");
     if (iw <= 0 || ih <= 0) {
       Add("skin.ini", 0, "the Borders insets leave no room for the inner window" + at);
@@ -291,9 +343,12 @@ class Checker {
   }
 
   void CheckExpression(const KnownKey& k, const KeySeen* seen, BOOL* anchor) {
+    const std::string name = k.name;
     if (seen == nullptr) {
-      if (k.kind == KeyKind::Geometry)
-        Add("skin.ini", 0, std::string(k.name) + " is missing: it counts as 0" + GeometryZero(k.name));
+      // A missing vertical start is judged by where the bubble ends up (CheckPlacement): with
+      // the bottom anchor it may well sit on the screen.
+      if (k.kind == KeyKind::Geometry && name != "NotifyWndStartY")
+        Add("skin.ini", 0, name + " is missing: it counts as 0" + GeometryZero(name));
       return;
     }
     if (seen->parsed.type != INI_STRING) {
@@ -302,8 +357,17 @@ class Checker {
               FormOf(seen->parsed) + " it reads as \"0\" and counts as 0");
       return;
     }
+    const std::string text = seen->parsed.text;
+    if (text.find("_NotifyHeight") != std::string::npos && name != "NotifyWndStartY")
+      Add("skin.ini", seen->line,
+          name + " uses _NotifyHeight, which belongs in NotifyWndStartY only: here it counts as 0 "
+          "and still anchors the bubble by its bottom edge, so the bubble moves up by its height");
     EXPRRESULT r = EvaluateSkinText(seen->parsed.text, in_.metrics, anchor);
     values_[k.name] = SkinValueFromResult(r);
+    if (r.error[0] == '\0' && !BracketsPair(text))
+      Add("skin.ini", seen->line,
+          name + " = " + Quote(text) + ": a \"(\" is never closed, and the evaluator says nothing: "
+          "it gives " + std::to_string(SkinValueFromResult(r)) + " on this screen (close the bracket)");
     if (r.error[0] != '\0') {
       Add("skin.ini", seen->line,
           std::string(k.name) + " = " + Quote(seen->parsed.text) + ": " + r.error +
@@ -338,6 +402,12 @@ class Checker {
     }
     int v = seen->parsed.integer;
     std::string name = k.name;
+    const std::string& word = seen->word;
+    size_t digits = word.find_first_not_of("0123456789", word[0] == '-' ? 1 : 0);
+    if (word != "~" && digits != std::string::npos)
+      Add("skin.ini", seen->line,
+          name + " = " + word + ": only the whole number " + std::to_string(v) +
+              " before \"" + word.substr(digits) + "\" is read (write a plain whole number)");
     if (name == "AlphaBlendBackground" && (v < 0 || v > 255))
       Add("skin.ini", seen->line, "AlphaBlendBackground = " + std::to_string(v) + " is outside 0 to 255");
     if (name == "DynamicHeight" && v != 0 && v != 1)
@@ -372,51 +442,22 @@ class Checker {
     if (!problem.empty()) Add("skin.ini", seen->line, "SkinBMP: the picture " + Quote(file) + " " + problem);
   }
 
-  // Decodes an uncompressed BMP and tells whether any pixel comes out white in a one-bit
-  // copy: the platform's colour-to-monochrome copy makes white exactly the pixels of the
-  // source context's background colour, white. Other formats are only recognised.
+  // Decodes the picture with the device's own decoders and tells whether any pixel comes out
+  // white in a one-bit copy: the platform's colour-to-monochrome copy makes white exactly the
+  // pixels of the source context's background colour, white, and the picture is drawn over
+  // white first, so a transparent pixel counts as white too.
   static std::string PictureShapeProblem(const fs::path& path) {
     auto read = device::ReadHostFile(path, kMaxSkinFile);
     if (!read) return "cannot be read: " + read.error().message;
-    const std::vector<uint8_t>& data = *read;
-    auto starts = [&](const char* sig, size_t n) {
-      return data.size() >= n && std::memcmp(data.data(), sig, n) == 0;
-    };
-    if (starts("\x89PNG", 4) || starts("GIF8", 4) || starts("\xFF\xD8", 2)) return "";
-    if (!starts("BM", 2) || data.size() < 54)
-      return "cannot be loaded (not a BMP, PNG, GIF or JPEG picture): the bubble keeps a rectangular shape";
-    auto u16 = [&](size_t o) { return uint32_t(data[o]) | uint32_t(data[o + 1]) << 8; };
-    auto u32 = [&](size_t o) { return u16(o) | u16(o + 2) << 16; };
-    uint32_t offset = u32(10), header = u32(14);
-    int32_t width = int32_t(u32(18)), height = int32_t(u32(22));
-    uint32_t bpp = u16(28), compression = u32(30), colours = u32(46);
-    const char* bad = "cannot be loaded (an unsupported or damaged BMP): the bubble keeps a rectangular shape";
-    if (header < 40 || width <= 0 || height == 0 || width > 65536 || height > 65536 || height < -65536)
-      return bad;
-    if (!(compression == 0 || (compression == 3 && (bpp == 16 || bpp == 32)))) return bad;
-    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) return bad;
-    uint32_t rows = uint32_t(height < 0 ? -height : height);
-    uint64_t stride = (uint64_t(width) * bpp + 31) / 32 * 4;
-    if (offset > data.size() || stride * rows > data.size() - offset) return bad;
-    if (bpp <= 8 && colours == 0) colours = 1u << bpp;
-    size_t palette = 14 + header;
-    auto white = [](uint32_t b, uint32_t g, uint32_t r) { return r == 255 && g == 255 && b == 255; };
-    for (uint32_t y = 0; y < rows; ++y) {
-      const uint8_t* row = data.data() + offset + y * stride;
-      for (int32_t x = 0; x < width; ++x) {
-        uint32_t b, g, r;
-        if (bpp >= 24) {
-          const uint8_t* p = row + size_t(x) * (bpp / 8);
-          b = p[0], g = p[1], r = p[2];
-        } else {
-          uint32_t bit = uint32_t(x) * bpp;
-          uint32_t index = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
-          if (index >= colours || palette + index * 4 + 3 > offset) return bad;
-          const uint8_t* p = data.data() + palette + index * 4;
-          b = p[0], g = p[1], r = p[2];
-        }
-        if (white(b, g, r)) return "";
-      }
+    auto decoded = device::imaging::DecodeImage(*read);
+    if (!decoded)
+      return "cannot be loaded (" + decoded.error().message + "): the bubble keeps a rectangular shape";
+    for (uint32_t argb : decoded->frames.front().pixels) {
+      uint32_t a = argb >> 24;
+      auto over_white = [a](uint32_t c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+      if (over_white((argb >> 16) & 0xFF) == 255 && over_white((argb >> 8) & 0xFF) == 255 &&
+          over_white(argb & 0xFF) == 255)
+        return "";
     }
     return "gives an empty shape (no pixel comes out white): the bubble is invisible";
   }
