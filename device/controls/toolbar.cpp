@@ -8,14 +8,18 @@
 //    whatever TB_SETBUTTONSIZE and TB_SETBUTTONWIDTH ask, so pictures never overlap;
 //  - a wrapable toolbar keeps its width: TB_SETROWS spreads the buttons over more rows than
 //    they need when asked to, and over as many more as the width requires when allowed to.
-// The state lives behind the window's extra bytes and belongs to the window's thread.
+// The state is the device's, reached through the window's extra bytes; it belongs to the
+// window's thread.
 #include <algorithm>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include "kernel/device.h"
 #include "windows/system_classes.h"
 
 namespace {
@@ -35,9 +39,6 @@ struct Button {
 };
 
 struct Toolbar {
-  ~Toolbar() {
-    for (HBITMAP image : images) DeleteObject(image);
-  }
   size_t button_struct_size = 0;  // 0 until TB_BUTTONSTRUCTSIZE: the host's record
   SIZE button_size{24, 22};
   SIZE bitmap_size{16, 15};
@@ -54,13 +55,42 @@ struct Toolbar {
   int rows = 0;
 };
 
+// Every toolbar's state, owned by the device: a toolbar still open when the device shuts down
+// (which destroys no windows) goes with it. The window's extra bytes point into it.
+struct Toolbars {
+  explicit Toolbars(pellix::device::Device&) {}
+  std::mutex mutex;
+  std::unordered_map<HWND, std::unique_ptr<Toolbar>> all;
+};
+
+Toolbars& AllToolbars() { return pellix::device::Device::Get().Component<Toolbars>(); }
+
 Toolbar* StateOf(HWND hwnd) {
   auto* state = reinterpret_cast<Toolbar*>(GetWindowLongPtrW(hwnd, kStateSlot));
   if (!state && IsWindow(hwnd)) {
-    state = new Toolbar;
+    auto owned = std::make_unique<Toolbar>();
+    state = owned.get();
+    {
+      Toolbars& toolbars = AllToolbars();
+      std::lock_guard lock(toolbars.mutex);
+      toolbars.all[hwnd] = std::move(owned);
+    }
     SetWindowLongPtrW(hwnd, kStateSlot, reinterpret_cast<LONG_PTR>(state));
   }
   return state;
+}
+
+void Forget(HWND hwnd) {
+  std::unique_ptr<Toolbar> state;
+  {
+    Toolbars& toolbars = AllToolbars();
+    std::lock_guard lock(toolbars.mutex);
+    auto it = toolbars.all.find(hwnd);
+    if (it == toolbars.all.end()) return;
+    state = std::move(it->second);
+    toolbars.all.erase(it);
+  }
+  for (HBITMAP image : state->images) DeleteObject(image);
 }
 
 SIZE ButtonSize(const Toolbar& t) {
@@ -258,7 +288,7 @@ void Invalidate(HWND hwnd, Toolbar& t) {
 
 LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCDESTROY) {
-    delete reinterpret_cast<Toolbar*>(GetWindowLongPtrW(hwnd, kStateSlot));
+    Forget(hwnd);
     SetWindowLongPtrW(hwnd, kStateSlot, 0);
     return DefWindowProcW(hwnd, message, wParam, lParam);
   }
