@@ -4,8 +4,10 @@
 //
 // One MessageStore per device (Device::Component), holding one SQLite connection. Every
 // public operation takes the store's lock, so any thread may call it. Each change runs in
-// one transaction: a failure or a crash in the middle leaves no half-written message, and
-// every change is visible to all sessions, and to other processes, once the call returns.
+// one transaction, committed before the call returns: a failure or a crash in the middle
+// leaves no half-written message, and every change is visible to all sessions at once, and to
+// other processes once they may read (during a burst of writes the store holds the database
+// for itself for a few milliseconds at a time: see WriteBurst).
 //
 // Errors carry the platform's SCODE in Error::code (MAPI_E_NOT_FOUND for a message that
 // is gone, MAPI_E_CALL_FAILED for database failures).
@@ -23,6 +25,7 @@
 #include "kernel/result.h"
 #include "store/property.h"
 #include "store/sqlite_db.h"
+#include "store/write_burst.h"
 
 namespace pellix::device {
 class Device;
@@ -144,6 +147,9 @@ class MessageStore {
   std::recursive_mutex mutex_;
   Status status_;
   std::unique_ptr<sql::Database> db_;
+  // Holds the database through bursts of writes; made once the database is open, and gone
+  // before it closes.
+  std::unique_ptr<WriteBurst> burst_;
   // Stores and folders are fixed once the image exists, so they are read once.
   std::vector<StoreRecord> stores_;
   std::vector<FolderRecord> folders_;
