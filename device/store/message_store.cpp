@@ -458,6 +458,11 @@ void MessageStore::Changed(std::span<const int64_t> messages) {
   }
 }
 
+int64_t MessageStore::LastChanged() {
+  std::lock_guard lock(mutex_);
+  return changes_.empty() ? 0 : changes_.back().second;
+}
+
 Result<std::vector<MessageStore::Row>> MessageStore::RowsAfter(int64_t folder, int64_t after,
                                                                size_t limit, Version* version,
                                                                std::span<const uint32_t> ids) {

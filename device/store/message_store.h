@@ -108,6 +108,10 @@ class MessageStore {
   // then costs no lookup each. Another process's deletion shows at the first access instead.
   Result<int64_t> FolderOfListed(int64_t message);
 
+  // The message changed last by a call on this store, 0 before any; a sweep that goes in key
+  // order has done the messages up to it (progress reports).
+  int64_t LastChanged();
+
   // A point in this store's history of changes (a count of changing calls).
   using Version = uint64_t;
   struct Row {
