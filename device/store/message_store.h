@@ -7,7 +7,7 @@
 // one transaction, committed before the call returns: a failure or a crash in the middle
 // leaves no half-written message, and every change is visible to all sessions at once, and to
 // other processes once they may read (during a burst of writes the store holds the database
-// for itself for a few milliseconds at a time: see WriteBurst).
+// for itself, at most half a second at a time: see WriteBurst).
 //
 // Errors carry the platform's SCODE in Error::code (MAPI_E_NOT_FOUND for a message that
 // is gone, MAPI_E_CALL_FAILED for database failures).

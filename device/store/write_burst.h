@@ -31,7 +31,7 @@ class WriteBurst {
   struct Timing {
     int streak = 32;  // writes that follow closely before the database is held
     Clock::duration gap = std::chrono::milliseconds(1);   // "closely": at most this apart
-    Clock::duration idle = std::chrono::milliseconds(5);  // a pause that ends the hold
+    Clock::duration idle = std::chrono::milliseconds(20);  // a pause that ends the hold
     Clock::duration longest = std::chrono::milliseconds(500);  // the longest hold
     Clock::duration rest = std::chrono::milliseconds(50);  // shared mode after a hold, or a refusal
     int busy_ms = 5000;  // the database's usual wait for other processes' locks
