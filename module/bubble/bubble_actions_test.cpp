@@ -13,9 +13,11 @@
 
 #include "contacts/contact_store.h"
 #include "core/settings.h"
+#include "inbox/compose_frame.h"
 #include "install/message_class.h"
 #include "person/journal.h"
 #include "person/person.h"
+#include "phone/phone.h"
 #include "platform/message_store.h"
 #include "resources/static_module.h"
 #include "store/entry_id.h"
@@ -95,6 +97,11 @@ class BubbleActionsTest : public pellix::testing::DeviceTest {
   std::string Log() {
     std::ifstream in(HostPath(u"\\PellixInbox.log"), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::vector<std::string> Calls() {
+    std::vector<std::string> out;
+    for (const auto& e : device().journal().EntriesOfKind(journal_kind::kCall)) out.push_back(e.text);
+    return out;
   }
   std::vector<std::string> Composed() {
     std::vector<std::string> out;
@@ -202,6 +209,7 @@ TEST_F(BubbleActionsTest, ReplyConvertsMarksReadAndComposesToTheSenderAsStored) 
   EXPECT_EQ(ClassOf(key), u"IPM.SMStext.Ravlo");
   EXPECT_EQ(ClassOf(earlier), u"IPM.SMStext.Ravlo");
   EXPECT_EQ(Composed(), std::vector<std::string>{"account=SMS; to=\"Ada Quill\" <+4930123>; subject=; body="});
+  EXPECT_EQ(pellix::device::inbox::ComposeFrames().size(), 1u);
   EXPECT_EQ(Log(), "reply_forward!\r\n");
 }
 
@@ -219,13 +227,33 @@ TEST_F(BubbleActionsTest, ForwardOfAMessageThatCouldNotBeOpenedIsAnEmptyForm) {
   EXPECT_EQ(Log(), "reply_forward!\r\nCouldn't get the sender's address!\r\n");
 }
 
-TEST_F(BubbleActionsTest, CallSenderMarksReadAndLogsWithoutAMessage) {
+TEST_F(BubbleActionsTest, CallSenderDialsTheNumberInBracketsAndMarksRead) {
   const int64_t key = Notified(u"\"Ada\" <+4930123>", u"ring me");
   CallSender(record_, session_, message_);
   EXPECT_EQ(Flags(key), MSGFLAG_READ);
+  EXPECT_EQ(Calls(), std::vector<std::string>{"dialled +4930123"});
   EXPECT_EQ(Log(), "call sender!\r\n");
+  EXPECT_TRUE(phone::HangUp());
+}
+
+TEST_F(BubbleActionsTest, CallSenderWithoutBracketsOrMessageDialsTheAddressAsItIs) {
+  Notified(u"+4930 777", u"ring me");
   CallSender(record_, nullptr, nullptr);
-  EXPECT_EQ(Log(), "call sender!\r\ncall sender!\r\nCouldn't set read!\r\n");
+  EXPECT_EQ(Calls(), std::vector<std::string>{"dialled +4930 777"});
+  EXPECT_EQ(Log(), "call sender!\r\nCouldn't set read!\r\n");
+  EXPECT_TRUE(phone::HangUp());
+
+  // A ">" before the "<" brackets nothing.
+  sender_ = u"+4930888> <x";
+  record_.pszSender = sender_.data();
+  CallSender(record_, nullptr, nullptr);
+  EXPECT_EQ(Calls().back(), "refused: not a number: +4930888> <x");
+}
+
+TEST_F(BubbleActionsTest, NumberMenuCall) {
+  CallNumber(u"+4930555");
+  EXPECT_EQ(Calls(), std::vector<std::string>{"dialled +4930555"});
+  EXPECT_TRUE(phone::HangUp());
 }
 
 TEST_F(BubbleActionsTest, NumberMenuSendSmsAndSave) {

@@ -208,7 +208,16 @@ TEST_F(RegistrationTest, FormModulePathsBeyondTheSaveBufferAreNotSaved) {
   EXPECT_EQ(Sms(u"Ravlo_OriginalDLL")->data, Text(longPath.substr(1)));
 }
 
+TEST_F(RegistrationTest, ANewImagesOwnFormModuleIsSavedAndRestored) {
+  EXPECT_EQ(Sms(u"DLL")->data, Text(u"\\Windows\\smsforms.dll"));
+  ASSERT_EQ(DllRegisterServer(), S_OK);
+  EXPECT_EQ(Sms(u"Ravlo_OriginalDLL")->data, Text(u"\\Windows\\smsforms.dll"));
+  ASSERT_EQ(DllUnregisterServer(), S_OK);
+  EXPECT_EQ(Sms(u"DLL")->data, Text(u"\\Windows\\smsforms.dll"));
+}
+
 TEST_F(RegistrationTest, WithNoEarlierSmsTypeThereIsNothingToSave) {
+  ASSERT_TRUE(registry().DeleteKey(RegistryRoot::kCurrentUser, kSmsType).ok());
   // The own type key makes its parent, which then gets the module as its form module.
   ASSERT_EQ(DllRegisterServer(), S_OK);
   EXPECT_EQ(Sms(u"DLL")->data, Text(OwnPath()));
