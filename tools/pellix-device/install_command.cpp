@@ -129,7 +129,7 @@ void PrintConverted(MessageStore& store, int64_t inbox, const ClassCount& before
 // Runs a registration export of the module the image holds, loaded as the Inbox loads it, and
 // prints what it changed in the registry and the store.
 int RunExport(const Invocation& inv, bool install) {
-  if (!inv.args.empty()) return UsageError(install ? "install" : "uninstall");
+  if (!ParseArguments(inv)) return kUsageStatus;
   if (!BootImage(inv)) return 1;
   device::Device& device = device::Device::Get();
   Registry& registry = device.Component<Registry>();
@@ -203,8 +203,9 @@ class Progress {
 constexpr int64_t kProgressFrom = 5000;
 
 int Convert(Invocation& inv) {
-  if (inv.args.size() != 1 || (inv.args[0] != "to-own" && inv.args[0] != "back")) return UsageError("convert");
-  const bool to_own = inv.args[0] == "to-own";
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
+  const bool to_own = args->positional()[0] == "to-own";
   if (!BootImage(inv)) return 1;
   MessageStore& store = MessageStore::Of(device::Device::Get());
   if (!store.status()) return Fail(store.status().error().message);
