@@ -129,6 +129,16 @@ Result<DeviceImage> DeviceImage::Create(const fs::path& dir, const Profile& prof
   {
     Registry registry((dir / "registry.db").string());
     if (!registry.open_error().empty()) return Fail(registry.open_error());
+    // The display driver states the screen's resolution, as the handheld's own registry does.
+    // Written once here: booting or reading an image never writes its registry.
+    constexpr std::u16string_view kDisplayDriver = u"Drivers\\Display\\GPE";
+    const auto dpi = static_cast<uint32_t>(profile.dpi);
+    RegistryValue pixels{u"LogicalPixelsY", 4 /* REG_DWORD */,
+                         {static_cast<uint8_t>(dpi), static_cast<uint8_t>(dpi >> 8),
+                          static_cast<uint8_t>(dpi >> 16), static_cast<uint8_t>(dpi >> 24)}};
+    if (Status s = registry.CreateKey(RegistryRoot::kLocalMachine, kDisplayDriver); !s) return s.error();
+    if (Status s = registry.SetValue(RegistryRoot::kLocalMachine, kDisplayDriver, pixels); !s)
+      return s.error();
     // The platform's own form module for text messages, which a module that takes the class
     // over saves as the original and chains to.
     constexpr std::u16string_view kSmsType = u"Software\\Microsoft\\Inbox\\MsgTypes\\IPM\\SMStext";

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "kernel/registry.h"
 #include "testing/temp_image.h"
 
 namespace pellix::device {
@@ -23,6 +24,18 @@ TEST(DeviceImage, CreateRefusesExistingImageUnlessForced) {
   EXPECT_EQ(reopened->profile().screen_width, 480);
   ASSERT_TRUE(DeviceImage::Create(dir.path(), Profile{}, /*force=*/true).ok());
   EXPECT_EQ(DeviceImage::Open(dir.path())->profile().screen_width, 240);
+}
+
+TEST(DeviceImage, DisplayDriverStatesTheProfilesResolution) {
+  TempDir dir;
+  Profile profile;
+  profile.dpi = 192;
+  ASSERT_TRUE(DeviceImage::Create(dir.path(), profile).ok());
+  Registry registry((dir.path() / "registry.db").string());
+  auto value = registry.GetValue(RegistryRoot::kLocalMachine, u"Drivers\\Display\\GPE", u"LogicalPixelsY");
+  ASSERT_TRUE(value.has_value());
+  EXPECT_EQ(value->type, 4u);  // REG_DWORD
+  EXPECT_EQ(value->data, (std::vector<uint8_t>{192, 0, 0, 0}));
 }
 
 TEST(DeviceImage, OpenRejectsMissingOrBrokenProfile) {

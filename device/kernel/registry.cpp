@@ -320,6 +320,11 @@ Status Registry::SetValue(RegistryRoot root, std::u16string_view path, const Reg
   Key* key = FindKey(root, normalized);
   if (!key || normalized.empty()) return Fail("no such key", 2);
   std::u16string folded_key = Fold(normalized), folded_name = Fold(value.name);
+  // Writing what is stored already changes nothing, so the database is left alone: a module
+  // that restates its values each time it loads does not rewrite the image.
+  for (const Key::Stored& v : key->values)
+    if (!read_only_ && v.folded == folded_name && v.value.type == value.type && v.value.data == value.data)
+      return Status::Ok();
   Statement upsert(db_,
                    "INSERT INTO reg_values(root, key_folded, name, folded, type, data) "
                    "VALUES(?, ?, ?, ?, ?, ?) ON CONFLICT(root, key_folded, folded) "

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "kernel/registry.h"
@@ -152,6 +153,23 @@ TEST_F(RegistryTest, ValuesAreDurableAndAnotherConnectionsChangesAreSeen) {
   DWORD read = 0, size = 4;
   EXPECT_EQ(RegQueryValueExW(key, TEXT("N"), nullptr, nullptr, reinterpret_cast<BYTE*>(&read), &size), ERROR_SUCCESS);
   EXPECT_EQ(read, 9u);
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryTest, RestatingAValueLeavesTheDatabaseAlone) {
+  HKEY key = Create(TEXT("Software\\Restated"));
+  SetString(key, TEXT("S"), TEXT("same"));
+  const auto wal = std::filesystem::path(device().image().registry_db().string() + "-wal");
+  const auto size = std::filesystem::file_size(wal);
+  for (int i = 0; i < 5; ++i) SetString(key, TEXT("s"), TEXT("same"));
+  EXPECT_EQ(std::filesystem::file_size(wal), size);
+  // A value of another type or content is a change.
+  DWORD d = 1;
+  ASSERT_EQ(RegSetValueExW(key, TEXT("S"), 0, REG_BINARY, reinterpret_cast<BYTE*>(&d), 4), ERROR_SUCCESS);
+  EXPECT_GT(std::filesystem::file_size(wal), size);
+  DWORD type = 0, read = 0, cb = 4;
+  EXPECT_EQ(RegQueryValueExW(key, TEXT("S"), nullptr, &type, reinterpret_cast<BYTE*>(&read), &cb), ERROR_SUCCESS);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
   RegCloseKey(key);
 }
 

@@ -57,6 +57,23 @@ Property ColumnProperty(const sql::Statement& s, int first) {
   }
 }
 
+// One write transaction, as the burst policy sees it: declared before the transaction, so that
+// it ends after it.
+class WriteScope {
+ public:
+  explicit WriteScope(WriteBurst* burst) : burst_(burst) {
+    if (burst_) burst_->BeforeWrite();
+  }
+  ~WriteScope() {
+    if (burst_) burst_->AfterWrite();
+  }
+  WriteScope(const WriteScope&) = delete;
+  WriteScope& operator=(const WriteScope&) = delete;
+
+ private:
+  WriteBurst* burst_;
+};
+
 char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
 
 bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
@@ -80,7 +97,9 @@ Status MessageStore::Open(const std::filesystem::path& file) {
   auto db = sql::Database::Open(file);
   if (!db) return db.error();
   db_ = std::move(*db);
-  return CreateSchema();
+  if (Status s = CreateSchema(); !s) return s;
+  burst_ = std::make_unique<WriteBurst>(mutex_, *db_);
+  return Status::Ok();
 }
 
 Status MessageStore::CreateSchema() {
@@ -166,6 +185,7 @@ Result<int64_t> MessageStore::CreateMessage(int64_t folder, std::span<const Prop
                                             std::span<const Recipient> recipients) {
   std::lock_guard lock(mutex_);
   if (!status_) return status_.error();
+  WriteScope burst(burst_.get());
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
   {
@@ -271,6 +291,7 @@ Status MessageStore::WriteLocked(int64_t message, std::span<const Property> prop
 Status MessageStore::WriteProperties(int64_t message, std::span<const Property> props) {
   std::lock_guard lock(mutex_);
   if (!status_) return status_;
+  WriteScope burst(burst_.get());
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
   // A message that is gone has no values to update and refuses inserts (the foreign key), so
@@ -286,6 +307,7 @@ Status MessageStore::WriteProperties(int64_t message, std::span<const Property> 
 Status MessageStore::DeleteProperties(int64_t message, std::span<const uint32_t> tags) {
   std::lock_guard lock(mutex_);
   if (!status_) return status_;
+  WriteScope burst(burst_.get());
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
   if (Status s = Exists(message); !s) return s;
@@ -334,6 +356,7 @@ Status MessageStore::SetRecipientsLocked(int64_t message, std::span<const Recipi
 Status MessageStore::SetRecipients(int64_t message, std::span<const Recipient> recipients) {
   std::lock_guard lock(mutex_);
   if (!status_) return status_;
+  WriteScope burst(burst_.get());
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
   if (Status s = Exists(message); !s) return s;
@@ -356,6 +379,7 @@ Status MessageStore::CheckInFolder(std::span<const int64_t> messages, int64_t fo
 Status MessageStore::MoveMessages(std::span<const int64_t> messages, int64_t from, int64_t to) {
   std::lock_guard lock(mutex_);
   if (!status_) return status_;
+  WriteScope burst(burst_.get());
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
   if (Status s = CheckInFolder(messages, from); !s) return s;
@@ -374,6 +398,7 @@ Result<std::vector<int64_t>> MessageStore::CopyMessages(std::span<const int64_t>
                                                         int64_t from, int64_t to) {
   std::lock_guard lock(mutex_);
   if (!status_) return status_.error();
+  WriteScope burst(burst_.get());
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
   if (Status s = CheckInFolder(messages, from); !s) return s.error();
@@ -404,6 +429,7 @@ Result<std::vector<int64_t>> MessageStore::CopyMessages(std::span<const int64_t>
 Status MessageStore::DeleteMessages(std::span<const int64_t> messages, int64_t from) {
   std::lock_guard lock(mutex_);
   if (!status_) return status_;
+  WriteScope burst(burst_.get());
   sql::Database::Transaction t(*db_);
   if (!t.ok()) return DbError(db_->LastError());
   if (Status s = CheckInFolder(messages, from); !s) return s;
@@ -430,6 +456,11 @@ void MessageStore::Changed(std::span<const int64_t> messages) {
     forgotten_ = changes_.front().first;
     changes_.pop_front();
   }
+}
+
+int64_t MessageStore::LastChanged() {
+  std::lock_guard lock(mutex_);
+  return changes_.empty() ? 0 : changes_.back().second;
 }
 
 Result<std::vector<MessageStore::Row>> MessageStore::RowsAfter(int64_t folder, int64_t after,

@@ -4,8 +4,10 @@
 //
 // One MessageStore per device (Device::Component), holding one SQLite connection. Every
 // public operation takes the store's lock, so any thread may call it. Each change runs in
-// one transaction: a failure or a crash in the middle leaves no half-written message, and
-// every change is visible to all sessions, and to other processes, once the call returns.
+// one transaction, committed before the call returns: a failure or a crash in the middle
+// leaves no half-written message, and every change is visible to all sessions at once, and to
+// other processes once they may read (during a burst of writes the store holds the database
+// for itself, at most half a second at a time: see WriteBurst).
 //
 // Errors carry the platform's SCODE in Error::code (MAPI_E_NOT_FOUND for a message that
 // is gone, MAPI_E_CALL_FAILED for database failures).
@@ -23,6 +25,7 @@
 #include "kernel/result.h"
 #include "store/property.h"
 #include "store/sqlite_db.h"
+#include "store/write_burst.h"
 
 namespace pellix::device {
 class Device;
@@ -105,6 +108,10 @@ class MessageStore {
   // then costs no lookup each. Another process's deletion shows at the first access instead.
   Result<int64_t> FolderOfListed(int64_t message);
 
+  // The message changed last by a call on this store, 0 before any; a sweep that goes in key
+  // order has done the messages up to it (progress reports).
+  int64_t LastChanged();
+
   // A point in this store's history of changes (a count of changing calls).
   using Version = uint64_t;
   struct Row {
@@ -144,6 +151,9 @@ class MessageStore {
   std::recursive_mutex mutex_;
   Status status_;
   std::unique_ptr<sql::Database> db_;
+  // Holds the database through bursts of writes; made once the database is open, and gone
+  // before it closes.
+  std::unique_ptr<WriteBurst> burst_;
   // Stores and folders are fixed once the image exists, so they are read once.
   std::vector<StoreRecord> stores_;
   std::vector<FolderRecord> folders_;

@@ -108,6 +108,8 @@ Database::~Database() {
   sqlite3_close(db_);
 }
 
+void Database::SetBusyTimeout(int ms) { sqlite3_busy_timeout(db_, ms); }
+
 Status Database::Exec(const char* sql) {
   char* message = nullptr;
   int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);

@@ -85,6 +85,8 @@ class Database {
   int Changes() const { return sqlite3_changes(db_); }
   std::string LastError() const { return sqlite3_errmsg(db_); }
   bool read_only() const { return read_only_; }
+  // How long a statement waits for another connection's lock before it fails busy.
+  void SetBusyTimeout(int ms);
 
   // BEGIN IMMEDIATE ... COMMIT, rolled back unless Commit succeeds.
   class Transaction {

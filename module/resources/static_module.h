@@ -5,6 +5,8 @@
 // the device's loader, which module code never does.
 #pragma once
 
+#include "install/message_class.h"
+#include "install/registration.h"
 #include "kernel/module_loader.h"
 #include "resources/resources.h"
 
@@ -21,7 +23,15 @@ inline HINSTANCE AttachStaticPellixRule() {
       // When the module gains its entry point and exports, name them here as well:
       // .exports = {{"DllGetClassObject", 0, reinterpret_cast<void*>(&DllGetClassObject)}, ...},
       // .entry = &DllMain,
-      .exports = {},
+      .exports = {
+          {"DllRegisterServer", 0, reinterpret_cast<void*>(&DllRegisterServer)},
+          {"DllUnregisterServer", 0, reinterpret_cast<void*>(&DllUnregisterServer)},
+          {"DllRegisterRules", 0, reinterpret_cast<void*>(&DllRegisterRules)},
+          {"DllUnregisterRules", 0, reinterpret_cast<void*>(&DllUnregisterRules)},
+          {"DllRegisterForms", 0, reinterpret_cast<void*>(&DllRegisterForms)},
+          {"DllUnregisterForms", 0, reinterpret_cast<void*>(&DllUnregisterForms)},
+          {"MakeAllRavloSMSClass", 0, reinterpret_cast<void*>(&MakeAllRavloSMSClass)},
+      },
       .entry = nullptr,
   });
   return attached.ok() ? *attached : nullptr;

@@ -16,6 +16,7 @@
 #include "kernel/registry.h"
 #include "kernel/time_zone.h"
 #include "contacts/contact_store.h"
+#include "module_files.h"
 #include "store/message_store.h"
 
 namespace fs = std::filesystem;
@@ -23,8 +24,6 @@ namespace fs = std::filesystem;
 namespace pellix::tool {
 namespace {
 
-constexpr char16_t kInstallDir[] = u"\\Program Files\\Halvane Quorrin\\Pellix\\";
-constexpr char16_t kSettingsKey[] = u"Software\\Halvane Quorrin Softwares\\Pellix";
 
 bool ParseScreen(const std::string& text, device::Profile* p) {
   size_t x = text.find('x');
@@ -86,27 +85,11 @@ int Init(Invocation& inv) {
 
   // Install as the module's installer does: the library, the skins, and the install folder in
   // the settings key.
-  std::error_code ec;
-  fs::path windows = image->fs_root() / "Windows";
-  fs::create_directories(windows, ec);
-  fs::copy_file(PELLIX_MODULE_PATH, windows / "PellixRule.dll", fs::copy_options::overwrite_existing, ec);
-  if (ec) return Fail(std::string("cannot install the module: ") + ec.message());
-  fs::path skins = image->fs_root() / "Program Files" / "Halvane Quorrin" / "Pellix" / "Skins";
-  fs::create_directories(skins, ec);
-  fs::copy(PELLIX_SKINS_DIR, skins, fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
-  if (ec) return Fail(std::string("cannot install the skins: ") + ec.message());
-
-  device::Registry registry(image->registry_db().string());
-  if (!registry.open_error().empty()) return Fail("registry: " + registry.open_error());
-  std::u16string dir = kInstallDir;
-  std::vector<uint8_t> bytes(reinterpret_cast<const uint8_t*>(dir.c_str()),
-                             reinterpret_cast<const uint8_t*>(dir.c_str()) + (dir.size() + 1) * 2);
-  if (device::Status s = registry.CreateKey(device::RegistryRoot::kCurrentUser, kSettingsKey); !s)
-    return Fail("registry: " + s.error().message);
-  if (device::Status s = registry.SetValue(device::RegistryRoot::kCurrentUser, kSettingsKey,
-                                           device::RegistryValue{u"InstallDir", 1, bytes});
-      !s)
-    return Fail("registry: " + s.error().message);
+  {
+    device::Registry registry(image->registry_db().string());
+    if (!registry.open_error().empty()) return Fail("registry: " + registry.open_error());
+    if (std::string why = InstallModuleFiles(*image, registry); !why.empty()) return Fail(why);
+  }
 
   // The stores exist from the start, so that no later command, a failing one included, adds files.
   {
@@ -124,7 +107,7 @@ int Init(Invocation& inv) {
               profile.screen_height, profile.dpi, profile.platform.c_str(), profile.clock_speed,
               profile.locale.c_str(), profile.time_zone.c_str());
   std::printf("installed \\Windows\\PellixRule.dll and the skins under %s\n",
-              device::Utf16ToUtf8(dir + u"Skins\\").c_str());
+              device::Utf16ToUtf8(std::u16string(kInstallDir) + u"Skins\\").c_str());
   return 0;
 }
 

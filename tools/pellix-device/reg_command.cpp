@@ -6,6 +6,7 @@
 #include "command.h"
 #include "kernel/device_image.h"
 #include "kernel/registry.h"
+#include "registry_print.h"
 
 namespace pellix::tool {
 namespace {
@@ -235,4 +236,8 @@ PELLIX_COMMAND("reg", "reg delete KEY [NAME]", "delete a value, or a key with it
 PELLIX_COMMAND("reg", "reg export [KEY]", "list keys and values in .reg form", Reg);
 
 }  // namespace
+
+const char* RegistryRootName(RegistryRoot root) { return LongName(root); }
+std::string RegistryExportLine(const RegistryValue& value) { return ExportLine(value); }
+
 }  // namespace pellix::tool
