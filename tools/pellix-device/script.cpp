@@ -14,6 +14,7 @@
 #include "deliver_command.h"
 #include "gdi/screenshot.h"
 #include "gdi/window_view.h"
+#include "inbox/inbox_window.h"
 #include "kernel/device.h"
 #include "message_print.h"
 #include "person/person.h"
@@ -179,9 +180,28 @@ std::string StepKey(Context&, const Words& w) {
   return {};
 }
 
-std::string StepOpen(Context&, const Words& w) {
+// The last message that arrived in the SMS store's Inbox, or 0.
+int64_t LatestInInbox(device::store::MessageStore& store);
+
+std::string StepOpen(Context& c, const Words& w) {
   if (w.size() != 2) return "open takes latest or an entry identifier";
-  return "opening a message needs the Inbox's message window, which this device does not have yet";
+  auto& store = device::store::MessageStore::Of(c.device);
+  int64_t key = 0;
+  if (w[1] == "latest") {
+    key = LatestInInbox(store);
+    if (!key) return "the Inbox is empty";
+  } else {
+    auto bytes = FromHex(w[1]);
+    auto ref = bytes ? device::store::ParseEntryId(bytes->data(), bytes->size()) : std::nullopt;
+    if (!ref || ref->kind != device::store::EntryKind::kMessage) return "not a message's entry identifier: " + w[1];
+    key = ref->key;
+  }
+  auto& window = device::inbox::InboxWindow::Of(c.device);
+  if (!window.Show()) return "the Inbox's window cannot be shown";
+  auto frame = window.Open(key);
+  if (!frame) return frame.error().message;
+  Settle();
+  return {};
 }
 
 bool InsideImage(const fs::path& out, const fs::path& image_dir) {
@@ -353,6 +373,10 @@ int RunScript(const fs::path& script, const fs::path& image_dir) {
   if (!BootImage(boot)) return 1;
   device::Device& d = device::Device::Get();
   auto& inbox = device::inbox::Inbox::Of(d);
+  // The person looks at the Inbox: its list follows what arrives and what the rule clients do.
+  auto& window = device::inbox::InboxWindow::Of(d);
+  window.Show();
+  inbox.SetProcessedListener([&window](int64_t) { window.Refresh(); });
   inbox.Start();
   Context context{image_dir, d, inbox};
   int status = 0;
@@ -365,6 +389,7 @@ int RunScript(const fs::path& script, const fs::path& image_dir) {
       break;
     }
   }
+  window.Close();
   inbox.Stop();
   return status;
 }
