@@ -91,6 +91,7 @@ Result<int64_t> Inbox::Deliver(const store::SmsMessage& message) {
     Arrival arrival;
     arrival.key = *key;
     arrival.entry_id = store::MakeEntryId(store::EntryKind::kMessage, *key);
+    arrival.arrived = std::chrono::steady_clock::now();
     arrivals_[*key] = std::move(arrival);
     order_.push_back(*key);
     queue_.push_back(*key);
@@ -160,6 +161,7 @@ void Inbox::Run() {
         outcomes = clients.Process(session.store,
                                    store::MakeEntryId(store::EntryKind::kMessage, key), folder_id);
       }
+      const auto done = std::chrono::steady_clock::now();
       for (const RuleOutcome& o : outcomes)
         journal.Append(journal_kind::kInbox, "message " + std::to_string(key) + ": " + Describe(o));
 
@@ -168,6 +170,7 @@ void Inbox::Run() {
       auto& arrival = arrivals_[key];
       arrival.processed = true;
       arrival.outcomes = std::move(outcomes);
+      arrival.done = done;
       auto listener = listener_;
       lock.unlock();
       // What a client changed (fnevObjectModified) is read again by the list.

@@ -36,6 +36,9 @@ struct Arrival {
   std::vector<uint8_t> entry_id;  // its entry identifier
   bool processed = false;         // the rule clients have seen it
   std::vector<RuleOutcome> outcomes;
+  // When the SMS service stored it, and when the last rule client returned from it.
+  std::chrono::steady_clock::time_point arrived{};
+  std::chrono::steady_clock::time_point done{};
 };
 
 class Inbox {
