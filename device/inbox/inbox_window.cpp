@@ -85,9 +85,13 @@ class FormHost final : public IInboxFormHost {
       return REGDB_E_CLASSNOTREG;
     }
     module_ = LoadLibraryW(path->c_str());
-    auto factory = module_ ? reinterpret_cast<PFNFORMFACTORYEX>(GetProcAddressW(module_, FORMFACTORYEX_NAME)) : nullptr;
-    if (!factory) {
+    if (!module_) {
       *why = "cannot load the form module " + Utf16ToUtf8(*path);
+      return E_FAIL;
+    }
+    auto factory = reinterpret_cast<PFNFORMFACTORYEX>(GetProcAddressW(module_, FORMFACTORYEX_NAME));
+    if (!factory) {
+      *why = "the form module " + Utf16ToUtf8(*path) + " has no FormFactoryEx";
       return E_FAIL;
     }
     HRESULT hr = factory(message_class.c_str(), &provider_);
