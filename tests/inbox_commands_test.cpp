@@ -111,6 +111,8 @@ TEST_F(InboxCommandsTest, StepsReportWhatTheyFound) {
       {"tap 10", "tap takes X and Y"},
       {"key warp", "unknown key warp"},
       {"softkey middle", "softkey takes left or right"},
+      {"tap-link +4930999", "no link to +4930999 is on the screen"},
+      {"expect screen-text 'not there'", "the screen does not show \"not there\"; it shows:\n  Text Messages"},
       {"screenshot '" + (image_ / "inside.png").string() + "'", "is inside the device image"},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
@@ -127,6 +129,8 @@ TEST_F(InboxCommandsTest, ScreenshotsAndSettingsTakeEffect) {
                        "deliver --from +4930111 'switched off'\n"
                        "expect store latest class IPM.SMStext\n"
                        "expect journal 'handled 0, event unset'\n"
+                       "expect screen-text 'switched off'\n"
+                       "expect screen-text +4930111\n"
                        "key down\n"
                        "screenshot '" + shot.string() + "'\n";
   ToolRun run = Tool("run '" + Script(script).string() + "'");

@@ -14,6 +14,7 @@
 #include "deliver_command.h"
 #include "gdi/screenshot.h"
 #include "gdi/window_view.h"
+#include "htmlview/display_queries.h"
 #include "inbox/inbox_window.h"
 #include "kernel/device.h"
 #include "message_print.h"
@@ -323,14 +324,90 @@ std::string ExpectStore(Context& c, const Words& w) {
   return "found " + what + " " + (flag ? found : "\"" + found + "\"");
 }
 
+std::string ExpectScreenText(Context& c, const Words& w);
+
 std::string StepExpect(Context& c, const Words& w) {
   if (w.size() >= 2 && w[1] == "journal") return ExpectJournal(c, w);
   if (w.size() >= 2 && w[1] == "store") return ExpectStore(c, w);
-  if (w.size() >= 2 && w[1] == "screen-text") return "expect screen-text is not available on this device yet";
+  if (w.size() >= 2 && w[1] == "screen-text") return ExpectScreenText(c, w);
   return "expect takes journal, store or screen-text";
 }
 
-std::string StepTapLink(Context&, const Words&) { return "tap-link is not available on this device yet"; }
+bool IsHtmlView(HWND hwnd) {
+  WCHAR name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  return std::u16string(name) == u"DISPLAYCLASS";
+}
+
+// The texts the visible windows show, top-most first: window texts, the documents of HTML
+// views (asked on their own threads) and the rows of the Inbox's list.
+std::vector<std::u16string> ScreenTexts(Context& c) {
+  std::vector<std::u16string> texts;
+  auto windows = device::gdi::Windows().VisibleWindows();
+  auto& inbox_window = device::inbox::InboxWindow::Of(c.device);
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    const HWND hwnd = it->hwnd;
+    if (IsHtmlView(hwnd)) {
+      std::u16string text;
+      SendMessageW(hwnd, device::htmlview::kQueryText, 0, reinterpret_cast<LPARAM>(&text));
+      texts.push_back(std::move(text));
+      continue;
+    }
+    WCHAR title[512] = {};
+    if (GetWindowTextW(hwnd, title, 512) > 0) texts.emplace_back(title);
+    if (hwnd == inbox_window.list_window()) {
+      for (const auto& row : inbox_window.Rows()) {
+        texts.push_back(row.who);
+        texts.push_back(row.first_line);
+        texts.push_back(row.time);
+      }
+    }
+  }
+  return texts;
+}
+
+std::string ExpectScreenText(Context& c, const Words& w) {
+  if (w.size() != 3) return "expect screen-text takes one text (quote it)";
+  const std::u16string wanted = Utf8ToUtf16(w[2]);
+  std::vector<std::u16string> texts;
+  bool found = Eventually([&] {
+    texts = ScreenTexts(c);
+    for (const auto& t : texts)
+      if (t.find(wanted) != std::u16string::npos) return true;
+    return false;
+  });
+  if (found) return {};
+  std::string why = "the screen does not show \"" + w[2] + "\"; it shows:";
+  size_t shown = 0;
+  for (const auto& t : texts) {
+    if (t.empty() || shown++ == 8) continue;
+    why += "\n  " + OneLine(t.size() > 120 ? t.substr(0, 120) + u"..." : t);
+  }
+  if (!shown) why += " no text";
+  return why;
+}
+
+// Taps the top-most visible link whose target is TEXT (the module's links show their targets:
+// numbers, web and e-mail addresses).
+std::string StepTapLink(Context&, const Words& w) {
+  if (w.size() != 2) return "tap-link takes the link's text (quote it)";
+  const std::u16string target = Utf8ToUtf16(w[1]);
+  auto windows = device::gdi::Windows().VisibleWindows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if (!IsHtmlView(it->hwnd)) continue;
+    POINT point{};
+    if (!SendMessageW(it->hwnd, device::htmlview::kQueryLinkPoint, reinterpret_cast<WPARAM>(&target),
+                      reinterpret_cast<LPARAM>(&point)))
+      continue;
+    HWND canvas = GetWindow(it->hwnd, GW_CHILD);
+    ClientToScreen(canvas ? canvas : it->hwnd, &point);
+    auto hit = device::Person::Get().Tap(point);
+    if (!hit) return hit.error().message;
+    Settle();
+    return {};
+  }
+  return "no link to " + w[1] + " is on the screen";
+}
 
 const std::map<std::string, Step>& Steps() {
   static const std::map<std::string, Step> steps = {
