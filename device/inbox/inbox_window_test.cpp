@@ -81,7 +81,7 @@ class TestForm final : public IInboxMessageForm {
     else if (msg->wParam == VK_LEFT) host_->DoHostAction(this, message_, IFHA_PREVIOUS, 0);
     else if (msg->wParam == VK_DELETE) host_->DoHostAction(this, message_, IFHA_DELETE, 0);
     else if (msg->wParam == 'R') host_->DoHostAction(this, message_, IFHA_REPLY, 0);
-    else if (msg->wParam == VK_ESCAPE) Close(0);
+    else if (msg->wParam == 'Q') Close(0);
     else *handled = FALSE;
     return S_OK;
   }
@@ -304,16 +304,18 @@ TEST_F(InboxWindowTest, TheReadFormWalksDeletesAndClosesThroughItsHost) {
   EXPECT_EQ(*engine.FolderOf(newest), deleted->key);
   ASSERT_TRUE(Eventually([&] { return Window().Rows().size() == 2u; }));
 
-  Person::Get().TypeKey('R');
-  ASSERT_TRUE(Eventually([&] { return !device().journal().EntriesOfKind(journal_kind::kCompose).empty(); }));
-  EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("to=+4930222"), std::string::npos);
-
-  // Escape closes the form: the frame goes and the form is released.
+  // Q closes this form: the frame goes and the form is released.
   const HWND open = Window().form_frame();
-  Person::Get().TypeKey(VK_ESCAPE);
+  Person::Get().TypeKey('Q');
   ASSERT_TRUE(Eventually([&] { return Window().form_frame() == nullptr; }));
   EXPECT_FALSE(IsWindow(open));
   EXPECT_TRUE(Eventually([&] { return g_forms_alive == 0; }));
+
+  // Reply composes to the sender (the compose form then takes the keys, so it comes last).
+  ASSERT_TRUE(Window().Open(middle).ok());
+  Person::Get().TypeKey('R');
+  ASSERT_TRUE(Eventually([&] { return !device().journal().EntriesOfKind(journal_kind::kCompose).empty(); }));
+  EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("+4930222"), std::string::npos);
 }
 
 TEST_F(InboxWindowTest, ATapOnARowOpensItsMessage) {

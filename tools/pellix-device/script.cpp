@@ -227,6 +227,7 @@ std::string StepScreenshot(Context& c, const Words& w) {
 std::string StepSet(Context& c, const Words& w) {
   if (w.size() != 5) return "set takes KEY NAME dword|sz|binary VALUE";
   Invocation inv;
+  inv.command = "reg";
   inv.image_dir = c.image_dir;
   inv.args = {"set", w[1], w[2], w[3], w[4]};
   for (const CommandInfo& command : Commands())
