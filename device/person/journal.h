@@ -32,6 +32,7 @@ inline constexpr const char* kLaunch = "launch";         // a program or documen
 inline constexpr const char* kInput = "input";           // what the person did
 inline constexpr const char* kNotification = "notification";
 inline constexpr const char* kContact = "contact";       // a contact card shown or saved
+inline constexpr const char* kInbox = "inbox";           // messages arriving, rule clients, forms
 }  // namespace journal_kind
 
 struct JournalEntry {

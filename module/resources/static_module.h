@@ -9,6 +9,7 @@
 #include "install/registration.h"
 #include "kernel/module_loader.h"
 #include "resources/resources.h"
+#include "rule/module_entry.h"
 
 namespace pellix {
 
@@ -20,10 +21,9 @@ inline HINSTANCE AttachStaticPellixRule() {
   auto attached = device::Modules().AttachStatic({
       .path = kPellixRulePath,
       .resources = PellixGetResources(),
-      // When the module gains its entry point and exports, name them here as well:
-      // .exports = {{"DllGetClassObject", 0, reinterpret_cast<void*>(&DllGetClassObject)}, ...},
-      // .entry = &DllMain,
       .exports = {
+          {"DllGetClassObject", 0, reinterpret_cast<void*>(&DllGetClassObject)},
+          {"DllCanUnloadNow", 0, reinterpret_cast<void*>(&DllCanUnloadNow)},
           {"DllRegisterServer", 0, reinterpret_cast<void*>(&DllRegisterServer)},
           {"DllUnregisterServer", 0, reinterpret_cast<void*>(&DllUnregisterServer)},
           {"DllRegisterRules", 0, reinterpret_cast<void*>(&DllRegisterRules)},
@@ -32,6 +32,8 @@ inline HINSTANCE AttachStaticPellixRule() {
           {"DllUnregisterForms", 0, reinterpret_cast<void*>(&DllUnregisterForms)},
           {"MakeAllRavloSMSClass", 0, reinterpret_cast<void*>(&MakeAllRavloSMSClass)},
       },
+      // No entry point: these hosts load settings, smileys and templates themselves, in the
+      // order each of them needs, and call DllMain directly where they test it.
       .entry = nullptr,
   });
   return attached.ok() ? *attached : nullptr;
