@@ -6,6 +6,8 @@
 
 #include <cemapi.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +23,7 @@
 #include "core/settings.h"
 #include "kernel/device.h"
 #include "kernel/device_image.h"
+#include "kernel/host_file.h"
 #include "render/smiley_table.h"
 #include "render/sms_to_html.h"
 #include "render/templates.h"
@@ -82,7 +85,9 @@ fs::path HostPath(const std::u16string& device_path) {
 fs::path SkinsRoot() {
   WCHAR folder[2 * 256 + 16];
   GetSkinFolderPath(folder, sizeof(folder) / sizeof(folder[0]));
-  return HostPath(folder).parent_path().parent_path();  // ...\Skins\NAME\ -> ...\Skins
+  fs::path skin = HostPath(folder);  // ...\Skins\NAME\ -> .../Skins
+  if (skin.filename().empty()) skin = skin.parent_path();
+  return skin.parent_path();
 }
 
 std::optional<int> IntParam(const ApiRequest& r, const std::string& name, int low, int high) {
@@ -265,6 +270,25 @@ ApiReply Restart(const ApiRequest& r) {
   return reply;
 }
 
+// The samples of a sound the journal names: the ".wav" file whose device path the entry gives.
+ApiReply Sound(const ApiRequest& r) {
+  auto seq = r.Param("seq");
+  if (!seq) return ApiReply::Error(400, "no journal entry named");
+  for (const device::JournalEntry& e : device::Device::Get().journal().Entries()) {
+    if (std::to_string(e.sequence) != *seq) continue;
+    if (e.kind != device::journal_kind::kSound) return ApiReply::Error(400, "not a sound");
+    const size_t start = e.text.find('\\');
+    std::string lower = e.text;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    const size_t end = lower.find(".wav", start == std::string::npos ? 0 : start);
+    if (start == std::string::npos || end == std::string::npos) return ApiReply::Error(404, "the entry names no sound file");
+    auto bytes = device::ReadHostFile(HostPath(device::Utf8ToUtf16(e.text.substr(start, end + 4 - start))), 16 * 1024 * 1024);
+    if (!bytes) return ApiReply::Error(404, bytes.error().message);
+    return ApiReply{200, "audio/wav", std::string(bytes->begin(), bytes->end())};
+  }
+  return ApiReply::Error(404, "no such journal entry");
+}
+
 ApiReply Api(const ApiRequest& r) {
   const bool get = r.method == "GET", post = r.method == "POST";
   if (r.path == "/api/state" && get)
@@ -281,6 +305,7 @@ ApiReply Api(const ApiRequest& r) {
     return Skins();
   }
   if (r.path == "/api/device" && post) return Restart(r);
+  if (r.path == "/api/sound" && get) return Sound(r);
   return ApiReply::Error(404, "not found");
 }
 
