@@ -128,7 +128,7 @@ async function loadContacts() {
   for (const c of contacts) {
     const item = document.createElement('li');
     const label = document.createElement('span');
-    label.textContent = `${c.name} — ${c.phones.join(', ')}${c.picture ? ' 🖼' : ''}`;
+    label.textContent = `${c.name} — ${c.phones.join(', ')}${c.picture ? ' (picture)' : ''}`;
     const remove = document.createElement('button');
     remove.textContent = 'Remove';
     remove.addEventListener('click', async () => {

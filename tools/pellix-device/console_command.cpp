@@ -223,7 +223,9 @@ ApiReply Preview(const ApiRequest& r) {
   LPWSTR html = nullptr;
   CreateHTMLFromSMSBody(body.c_str(), &html, static_cast<UINT>(report.value_or(0)), 0);
   if (!html) return ApiReply::Error(500, "out of memory");
-  std::string page = device::Utf16ToUtf8(html);
+  // The page names its pictures as the bubble's HTML view asks for them (a smiley's index, or a
+  // file such as "delivered.gif"); the preview fetches them from /api/smiley/.
+  std::string page = "<base href=\"/api/smiley/\">" + device::Utf16ToUtf8(html);
   free(html);
   return ApiReply{200, "text/html; charset=utf-8", page};
 }
@@ -270,6 +272,36 @@ ApiReply Restart(const ApiRequest& r) {
   return reply;
 }
 
+// A picture the module's pages name: a smiley table index or a picture file of the skin's
+// "Smileys" folder, else of the default skin's.
+ApiReply Smiley(const std::string& name) {
+  std::string file = name;
+  char* end = nullptr;
+  const long index = std::strtol(name.c_str(), &end, 10);
+  if (!name.empty() && *end == '\0') {
+    if (index < 0 || index >= g_SmileyCount || !g_SmileyTable[index].file) return ApiReply::Error(404, "no such smiley");
+    file = device::Utf16ToUtf8(g_SmileyTable[index].file);
+  }
+  if (file.empty() || file.size() > 64 || file.find_first_of("/\\") != std::string::npos || file.find("..") != std::string::npos)
+    return ApiReply::Error(404, "no such picture");
+  WCHAR folder[2 * 256 + 16];
+  GetSkinFolderPath(folder, sizeof(folder) / sizeof(folder[0]));
+  const std::u16string relative = u"Smileys\\" + device::Utf8ToUtf16(file);
+  std::u16string fallback = folder;
+  const size_t skins = fallback.rfind(u"\\", fallback.size() - 2);
+  fallback = fallback.substr(0, skins + 1) + u"default\\";
+  for (const std::u16string& base : {std::u16string(folder), fallback}) {
+    auto bytes = device::ReadHostFile(HostPath(base + relative), 1024 * 1024);
+    if (!bytes) continue;
+    std::string lower = file;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    const char* type = lower.ends_with(".png") ? "image/png" : lower.ends_with(".jpg") ? "image/jpeg"
+                       : lower.ends_with(".bmp") ? "image/bmp" : "image/gif";
+    return ApiReply{200, type, std::string(bytes->begin(), bytes->end())};
+  }
+  return ApiReply::Error(404, "no such picture");
+}
+
 // The samples of a sound the journal names: the ".wav" file whose device path the entry gives.
 ApiReply Sound(const ApiRequest& r) {
   auto seq = r.Param("seq");
@@ -306,6 +338,7 @@ ApiReply Api(const ApiRequest& r) {
   }
   if (r.path == "/api/device" && post) return Restart(r);
   if (r.path == "/api/sound" && get) return Sound(r);
+  if (r.path.rfind("/api/smiley/", 0) == 0 && get) return Smiley(r.path.substr(12));
   return ApiReply::Error(404, "not found");
 }
 
