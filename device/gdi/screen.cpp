@@ -171,6 +171,8 @@ const Surface& Screen::Compose() {
 }
 
 void Screen::AddDamage(const Rect& screen_rect) {
+  // Until someone watches, damage is not kept: drawing costs nothing more without a console.
+  if (!layout_seen_) return;
   const Rect r = screen_rect.Intersect(framebuffer_.bounds());
   if (!r.IsEmpty()) damage_ = damage_.Union(Region(r));
 }
@@ -190,8 +192,8 @@ Region Screen::TakeDamage() {
   auto layout = Windows().VisibleWindows();
   if (!layout_seen_) {
     // The first look: everything is new to the watcher.
-    AddDamage(framebuffer_.bounds());
     layout_seen_ = true;
+    AddDamage(framebuffer_.bounds());
   } else if (layout.size() != last_layout_.size() ||
              !std::equal(layout.begin(), layout.end(), last_layout_.begin(), SameShape)) {
     // The z-order matters too, so a window counts as changed when anything at or below it in

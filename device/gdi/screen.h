@@ -74,7 +74,7 @@ class Screen {
   std::unordered_map<HWND, Surface> windows_;
   Region damage_;
   // The visible windows as TakeDamage last saw them, to find the ones that moved, changed
-  // shape, appeared or went away.
+  // shape, appeared or went away. Damage is kept only once TakeDamage was first called.
   std::vector<WindowInfo> last_layout_;
   bool layout_seen_ = false;
 };
