@@ -73,7 +73,7 @@ function addJournal(entry) {
   window.pellixConsole.journal.push(entry);
   const item = journalLine([['time', (entry.time / 1000).toFixed(3)], [`kind kind-${entry.kind}`, entry.kind], ['text', entry.text]]);
   item.dataset.kind = entry.kind;
-  if (entry.kind === 'sound') {
+  if (entry.kind === 'sound' && entry.attachment) {
     const play = document.createElement('button');
     play.textContent = '▶';
     play.title = 'Play what the device played';

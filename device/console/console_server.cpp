@@ -87,7 +87,8 @@ std::string JournalMessage(const std::vector<JournalEntry>& entries, size_t from
     const JournalEntry& e = entries[i];
     if (i != from) s += ",";
     s += "{\"seq\":" + std::to_string(e.sequence) + ",\"time\":" + std::to_string(e.device_time) +
-         ",\"kind\":" + JsonString(e.kind) + ",\"text\":" + JsonString(e.text) + "}";
+         ",\"kind\":" + JsonString(e.kind) + ",\"text\":" + JsonString(e.text) +
+         (e.attachment ? ",\"attachment\":true}" : "}");
   }
   return s + "]}";
 }
@@ -358,11 +359,11 @@ void ConsoleServer::Impl::Welcome(const std::shared_ptr<PageSession>& page) {
                  ",\"platform\":" + JsonString(p.platform) + ",\"clock\":" +
                  std::to_string(p.clock_speed) + "}}"),
              false);
-  auto entries = d.journal().Entries();
-  const size_t upto = std::min<size_t>(entries.size(), journal_sent);
+  // The newest entries the other pages have seen; later ones reach every page with the next tick.
+  auto entries = d.journal().EntriesFrom(journal_sent > kJournalHistory ? journal_sent - kJournalHistory : 0);
+  const size_t upto = std::min<size_t>(entries.size(), std::min<uint64_t>(journal_sent, kJournalHistory));
   entries.resize(upto);
-  const size_t from = upto > kJournalHistory ? upto - kJournalHistory : 0;
-  if (from < upto) page->Send(std::make_shared<const std::string>(JournalMessage(entries, from)), false);
+  if (upto > 0) page->Send(std::make_shared<const std::string>(JournalMessage(entries, 0)), false);
   page->Send(std::make_shared<const std::string>(EncodeFrameMessage(frames.KeyFrame())), true);
 }
 
@@ -375,9 +376,9 @@ void ConsoleServer::Impl::Tick() {
       if (lock && Device::Current()) {
         Journal& journal = Device::Get().journal();
         if (journal.size() > journal_sent) {
-          auto entries = journal.Entries();
-          Broadcast(std::make_shared<const std::string>(JournalMessage(entries, journal_sent)), false);
-          journal_sent = entries.size();
+          auto entries = journal.EntriesFrom(journal_sent);
+          Broadcast(std::make_shared<const std::string>(JournalMessage(entries, 0)), false);
+          journal_sent += entries.size();
         }
         if (auto frame = frames.Poll())
           Broadcast(std::make_shared<const std::string>(EncodeFrameMessage(*frame)), true);

@@ -302,23 +302,16 @@ ApiReply Smiley(const std::string& name) {
   return ApiReply::Error(404, "no such picture");
 }
 
-// The samples of a sound the journal names: the ".wav" file whose device path the entry gives.
+// The samples of a sound the device played, as the journal keeps them.
 ApiReply Sound(const ApiRequest& r) {
-  auto seq = r.Param("seq");
+  auto seq = IntParam(r, "seq", 0, 999999999);
   if (!seq) return ApiReply::Error(400, "no journal entry named");
-  for (const device::JournalEntry& e : device::Device::Get().journal().Entries()) {
-    if (std::to_string(e.sequence) != *seq) continue;
-    if (e.kind != device::journal_kind::kSound) return ApiReply::Error(400, "not a sound");
-    const size_t start = e.text.find('\\');
-    std::string lower = e.text;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    const size_t end = lower.find(".wav", start == std::string::npos ? 0 : start);
-    if (start == std::string::npos || end == std::string::npos) return ApiReply::Error(404, "the entry names no sound file");
-    auto bytes = device::ReadHostFile(HostPath(device::Utf8ToUtf16(e.text.substr(start, end + 4 - start))), 16 * 1024 * 1024);
-    if (!bytes) return ApiReply::Error(404, bytes.error().message);
-    return ApiReply{200, "audio/wav", std::string(bytes->begin(), bytes->end())};
-  }
-  return ApiReply::Error(404, "no such journal entry");
+  auto entries = device::Device::Get().journal().EntriesFrom(static_cast<uint64_t>(*seq));
+  if (entries.empty()) return ApiReply::Error(404, "no such journal entry");
+  const auto& attachment = entries.front().attachment;
+  if (entries.front().kind != device::journal_kind::kSound || !attachment)
+    return ApiReply::Error(404, "the journal keeps no samples for this entry");
+  return ApiReply{200, "audio/wav", std::string(attachment->begin(), attachment->end())};
 }
 
 ApiReply Api(const ApiRequest& r) {
