@@ -1,49 +1,61 @@
 #!/usr/bin/env bash
-# The device's demo on a fresh default image in a temporary folder.
+# The device's demo on a fresh default image in a temporary folder: Pellix installed, contacts
+# with pictures, messages arriving through the Inbox, and a screenshot of every step with a
+# one-line caption (the comment above each screenshot step of scripts/demo/*.txt).
 set -euo pipefail
 build=${1:-build}
-tool="$build/tools/pellix-device/pellix-device"
+here=$(cd "$(dirname "$0")" && pwd)
+tool="$(cd "$build" && pwd)/tools/pellix-device/pellix-device"
 image=$(mktemp -d /tmp/pellix-demo-XXXXXX)
 trap 'rm -rf "$image"' EXIT
+shots=${PELLIX_DEMO_DIR:-$PWD/pellix-demo}
+mkdir -p "$shots"
+rm -f "$shots"/*.png "$shots/captions.txt"
 pd() { "$tool" --image "$image/image" "$@"; }
 key='HKCU\Software\Halvane Quorrin Softwares\Pellix'
 
-echo "== A new device image (240x320 Pocket PC) in $image/image, with the module installed"
-pd init
+# Writes "FILE: CAPTION" for each screenshot step of a script, the caption being the comment
+# line just above it.
+captions() {
+  awk '/^#/ { sub(/^# */, ""); caption = $0; next }
+       /^screenshot / { print $2 ": " caption; caption = "" }' "$1" >>"$shots/captions.txt"
+}
+
+echo "== A new device image (240x320 Pocket PC, clock ten times faster) in $image/image"
+pd init --clock-speed 10
+if pd --help | grep -q '^  install'; then
+  echo "== Installing Pellix as an installer would"
+  pd install
+else
+  echo "== Registering Pellix's rule client (this pellix-device has no install command yet)"
+  pd run "$here/demo/register.txt"
+fi
 echo
-echo "== Pellix settings as the module reads them"
-pd settings
+echo "== Contacts with pictures"
+pd contacts add --name "Ada Quill" --phone "+49 171 234567" --picture "$here/../skins/default/Smileys/angel.gif" >/dev/null
+pd contacts add --name "Bob Brown" --phone "+49 30 222333" --picture "$here/../skins/default/Smileys/cool.gif" >/dev/null
+pd contacts list
 echo
-echo "== The registry the installer wrote"
-pd reg export
+echo "== Messages arrive through the Inbox"
+(cd "$shots" && pd run "$here/demo/messages.txt")
+captions "$here/demo/messages.txt"
 echo
-echo "== The default skin, as the module loads it, and its check"
-pd skin show
-pd skin check
+echo "== A message opened in its read form"
+if (cd "$shots" && pd run "$here/demo/read-form.txt"); then
+  captions "$here/demo/read-form.txt"
+else
+  echo "(the read form is not available on this device yet)"
+fi
 echo
-echo "== A message arrives in the SMS store"
-id=$(pd store add --from "+49171234567" "Hi :) call me on +491712345678 or see http://example.org/party <3")
-pd store list
+echo "== The Inbox's journal"
+grep -P '\tinbox\t' "$image/image/journal.log" | cut -f3- | head -20
 echo
-echo "== The page the bubble would show for it"
-pd render "Hi :) call me on +491712345678 or see http://example.org/party <3"
+echo "== The shell shows a notification in its own bubble"
+pd notify "<b>Ada Quill</b>: see you at 8 :)" --title "Ada Quill" --seconds 5 --screenshot "$shots/08-shell-bubble.png" >/dev/null
+echo "08-shell-bubble.png: The shell's own bubble for a notification without a sink of its own." >>"$shots/captions.txt"
 echo
-echo "== A contact, found by another spelling of the number"
-pd contacts add --name "Ada Quill" --phone "+49 171 234567" --picture "$(dirname "$0")/../skins/default/Smileys/angel.gif" >/dev/null
-pd contacts find "+49171234567"
-pd contacts lookup "+49171234567" || true
+echo "== The page the bubble shows for the first message"
+pd render "Hi Ada :) call me on +4930123456 or see http://example.org/party <3"
 echo
-echo "== A delivery report arrives and the module names its recipient"
-report=$(pd store add --from "+49171234567" --class IPM.SMStext.REPORT.DR "Message to +49171234567 delivered")
-pd process "$report" | grep -E '^(handled|event|result)|PR_SUBJECT_W'
-echo
-echo "== The shell shows a notification in its bubble"
-pd notify "<b>Ada Quill</b>: see you at 8 :)" --title "Ada Quill" --seconds 5 --screenshot "${PELLIX_DEMO_SCREENSHOT:-pellix-demo.png}" >/dev/null
-echo
-echo "== The module's resources, loaded through the device's module loader"
-pd resources | head -20
-echo
-echo "== The handheld's screen with the bubble is in ${PELLIX_DEMO_SCREENSHOT:-pellix-demo.png}"
-echo
-echo "Still to come: the rule client the Inbox loads, the module's own skinned bubble and the read"
-echo "and compose forms. See README.md for every command."
+echo "== Screenshots of every step, with their captions, are in $shots:"
+sed 's/^/  /' "$shots/captions.txt"

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <string>
 
+#include "htmlview/display_queries.h"
 #include "htmlview/display_view.h"
 #include "kernel/device.h"
 #include "kernel/device_image.h"
@@ -50,6 +51,24 @@ CanvasState& CanvasOf(HWND canvas) {
 
 POINT PointOf(LPARAM lParam) {
   return POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+}
+
+// A visible point of a link to `target`, in canvas coordinates: the view is searched on a grid
+// of 3 pixels, fine enough for the smallest text a page can show.
+LRESULT FindLinkPoint(DisplayView& view, const std::u16string* target, POINT* out) {
+  if (!target || !out || !view.page().laid_out()) return FALSE;
+  RECT client{};
+  GetClientRect(view.canvas() ? view.canvas() : view.window(), &client);
+  for (int y = 1; y < client.bottom; y += 3) {
+    for (int x = 1; x < client.right; x += 3) {
+      auto href = view.page().LinkAt(x, y + view.scroll_y());
+      if (href && *href == *target) {
+        *out = POINT{x, y};
+        return TRUE;
+      }
+    }
+  }
+  return FALSE;
 }
 
 LRESULT CopySelection(DisplayView& view, LPARAM lParam) {
@@ -120,6 +139,11 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       DefWindowProcW(hwnd, msg, wParam, lParam);
       return TRUE;
     }
+    case pellix::device::htmlview::kQueryText:
+      if (auto* out = reinterpret_cast<std::u16string*>(lParam)) *out = view->page().Text();
+      return TRUE;
+    case pellix::device::htmlview::kQueryLinkPoint:
+      return FindLinkPoint(*view, reinterpret_cast<const std::u16string*>(wParam), reinterpret_cast<POINT*>(lParam));
     case WM_SIZE:
       view->Resized();
       return 0;

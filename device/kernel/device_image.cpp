@@ -129,6 +129,16 @@ Result<DeviceImage> DeviceImage::Create(const fs::path& dir, const Profile& prof
   {
     Registry registry((dir / "registry.db").string());
     if (!registry.open_error().empty()) return Fail(registry.open_error());
+    // The platform's own form module for text messages, which a module that takes the class
+    // over saves as the original and chains to.
+    constexpr std::u16string_view kSmsType = u"Software\\Microsoft\\Inbox\\MsgTypes\\IPM\\SMStext";
+    constexpr std::u16string_view kSmsForms = u"\\Windows\\smsforms.dll";
+    std::vector<uint8_t> path(reinterpret_cast<const uint8_t*>(kSmsForms.data()),
+                              reinterpret_cast<const uint8_t*>(kSmsForms.data() + kSmsForms.size()));
+    path.insert(path.end(), {0, 0});
+    if (Status s = registry.CreateKey(RegistryRoot::kCurrentUser, kSmsType); !s) return s.error();
+    if (Status s = registry.SetValue(RegistryRoot::kCurrentUser, kSmsType, RegistryValue{u"DLL", 1, path}); !s)
+      return s.error();
   }
   return DeviceImage(fs::absolute(dir), profile);
 }

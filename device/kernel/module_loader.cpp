@@ -230,10 +230,12 @@ void ModuleTable::Unload(HMODULE handle, bool /*process_exit*/) {
   auto key = reinterpret_cast<uintptr_t>(handle);
   auto it = modules_.find(key);
   if (it == modules_.end()) return;
-  void* object = it->second->shared_object;
   modules_.erase(it);
   load_order_.erase(std::remove(load_order_.begin(), load_order_.end(), key), load_order_.end());
-  if (object) dlclose(object);
+  // The shared object stays mapped: a thread the module started may still be on its way out
+  // of the module's code (one that sleeps before it reads its stop flag), and the host cannot
+  // end it the way the platform ends a process's threads. Loading the file again opens the
+  // same mapping, and the entry point attaches it anew.
 }
 
 void ModuleTable::DetachAll() {

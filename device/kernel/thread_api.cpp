@@ -74,6 +74,9 @@ class DeviceThreads {
   std::mutex mutex_;
   std::condition_variable done_;
 };
+// Made at boot, so that its shutdown hook is the first registered and runs last: hooks of
+// components made later (the Inbox releasing its rule clients) still see sleeping work out.
+PELLIX_BOOT_COMPONENT(DeviceThreads);
 
 HANDLE ToHandle(uintptr_t h) { return reinterpret_cast<HANDLE>(h); }
 uintptr_t FromHandle(HANDLE h) { return reinterpret_cast<uintptr_t>(h); }

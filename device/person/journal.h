@@ -27,11 +27,13 @@ inline constexpr const char* kVibrate = "vibrate";       // vibrator on / off
 inline constexpr const char* kBacklight = "backlight";   // backlight requests
 inline constexpr const char* kCall = "call";             // a voice call placed
 inline constexpr const char* kCompose = "compose";       // a compose form opened
+inline constexpr const char* kSms = "sms";               // a text message sent
 inline constexpr const char* kMessageBox = "messagebox"; // a message box shown and answered
 inline constexpr const char* kLaunch = "launch";         // a program or document opened
 inline constexpr const char* kInput = "input";           // what the person did
 inline constexpr const char* kNotification = "notification";
 inline constexpr const char* kContact = "contact";       // a contact card shown or saved
+inline constexpr const char* kInbox = "inbox";           // messages arriving, rule clients, forms
 }  // namespace journal_kind
 
 struct JournalEntry {

@@ -1,4 +1,4 @@
-// The handheld's message store: logon, and the compose form.
+// The handheld's message store: logon, the compose form, and the Inbox's rule clients.
 #pragma once
 
 #include "mapidefs.h"
@@ -41,3 +41,27 @@ typedef enum _MRCHANDLED {
   MRC_HANDLED_CONTINUE = 1,      // handled; other rule clients still see the message
   MRC_HANDLED_DONTCONTINUE = 2,  // handled; no other rule client sees it
 } MRCHANDLED;
+
+// What a rule client asks of the message store in Initialize.
+typedef enum _MRCACCESS {
+  MRC_ACCESS_NONE = 0,
+  MRC_ACCESS_READ = 1,
+  MRC_ACCESS_WRITE = 2,  // the rule client changes messages
+} MRCACCESS;
+
+DEFINE_GUID(IID_IMailRuleClient, 0x96D2552D, 0xB83B, 0x4B48, 0x8E, 0x89, 0xDC, 0xC2, 0x65, 0x12,
+            0xDB, 0xA4);
+
+// An Inbox rule client: an in-process COM object that the Inbox creates for each class listed
+// under HKLM "Software\Microsoft\Inbox\Svc\SMS\Rules", initialises once, and hands every
+// incoming SMS, on the Inbox's own thread.
+struct IMailRuleClient : public IUnknown {
+  STDMETHOD(Initialize)(IMsgStore* pMsgStore, MRCACCESS* pmaDesired) PURE;
+  STDMETHOD(ProcessMessage)(IMsgStore* pMsgStore, ULONG cbMsg, LPENTRYID lpMsg,
+                            ULONG cbDestFolder, LPENTRYID lpDestFolder, ULONG* pulEventType,
+                            MRCHANDLED* pHandled) PURE;
+
+ protected:
+  ~IMailRuleClient() = default;
+};
+typedef IMailRuleClient* LPMAILRULECLIENT;

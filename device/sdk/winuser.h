@@ -32,6 +32,8 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_SETTINGCHANGE 0x001A
 #define WM_WININICHANGE WM_SETTINGCHANGE
 #define WM_CANCELMODE 0x001F
+#define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
 #define WM_SETCURSOR 0x0020
 #define WM_MOUSEACTIVATE 0x0021
 #define WM_WINDOWPOSCHANGING 0x0046
@@ -528,6 +530,56 @@ typedef const SCROLLINFO* LPCSCROLLINFO;
 #define KEYEVENTF_EXTENDEDKEY 0x0001
 #define KEYEVENTF_KEYUP 0x0002
 #define KEYEVENTF_SILENT 0x0004
+
+// ---- Edit controls (class "EDIT") ----------------------------------------------------------
+#define WC_EDIT TEXT("EDIT")
+#define ES_LEFT 0x0000L
+#define ES_CENTER 0x0001L
+#define ES_RIGHT 0x0002L
+#define ES_MULTILINE 0x0004L
+#define ES_UPPERCASE 0x0008L
+#define ES_LOWERCASE 0x0010L
+#define ES_PASSWORD 0x0020L
+#define ES_AUTOVSCROLL 0x0040L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_NOHIDESEL 0x0100L
+#define ES_READONLY 0x0800L
+#define ES_WANTRETURN 0x1000L
+#define ES_NUMBER 0x2000L
+
+#define EM_GETSEL 0x00B0
+#define EM_SETSEL 0x00B1
+#define EM_SCROLLCARET 0x00B7
+#define EM_GETMODIFY 0x00B8
+#define EM_SETMODIFY 0x00B9
+#define EM_GETLINECOUNT 0x00BA
+#define EM_LINEINDEX 0x00BB
+#define EM_LINELENGTH 0x00C1
+#define EM_REPLACESEL 0x00C2
+#define EM_LIMITTEXT 0x00C5
+#define EM_SETLIMITTEXT EM_LIMITTEXT
+#define EM_CANUNDO 0x00C6
+#define EM_UNDO 0x00C7
+#define EM_LINEFROMCHAR 0x00C9
+#define EM_EMPTYUNDOBUFFER 0x00CD
+#define EM_SETREADONLY 0x00CF
+#define EM_GETFIRSTVISIBLELINE 0x00CE
+#define EM_GETLIMITTEXT 0x00D5
+
+// Notifications to the parent: WM_COMMAND, high word of wParam.
+#define EN_SETFOCUS 0x0100
+#define EN_KILLFOCUS 0x0200
+#define EN_CHANGE 0x0300
+#define EN_UPDATE 0x0400
+#define EN_ERRSPACE 0x0500
+#define EN_MAXTEXT 0x0501
+
+// WM_GETDLGCODE answers.
+#define DLGC_WANTARROWS 0x0001
+#define DLGC_WANTTAB 0x0002
+#define DLGC_WANTALLKEYS 0x0004
+#define DLGC_HASSETSEL 0x0008
+#define DLGC_WANTCHARS 0x0080
 
 // ---- Clipboard ------------------------------------------------------------------------------
 #define CF_TEXT 1

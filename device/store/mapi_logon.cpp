@@ -2,6 +2,7 @@
 #include <cemapi.h>
 
 #include "kernel/device.h"
+#include "inbox/compose_frame.h"
 #include "kernel/device_image.h"
 #include "store/mapi_objects.h"
 
@@ -23,17 +24,23 @@ HRESULT MAPILogonEx(ULONG_PTR, LPWSTR, LPWSTR, FLAGS, LPMAPISESSION* lppSession)
   return S_OK;
 }
 
-// The compose form itself belongs to the Inbox; until it is there, the request is journalled
-// so that callers can be checked.
+// Opens the compose form of the request's kind on the screen: a text message when the account
+// is "SMS" (or no account is named and the flags do not ask for e-mail), else an e-mail.
 HRESULT MailComposeMessage(MAILCOMPOSEFIELDS* pmcf) {
   if (pmcf == nullptr) return E_INVALIDARG;
   if (pmcf->cbSize != MAILCOMPOSEFIELDS_SIZE && pmcf->cbSize != sizeof(MAILCOMPOSEFIELDS))
     return E_INVALIDARG;
-  Device* device = Device::Current();
-  if (device == nullptr) return E_FAIL;
-  auto text = [](LPCWSTR s) { return s ? pellix::device::Utf16ToUtf8(s) : std::string(); };
-  device->journal().Append(pellix::device::journal_kind::kCompose,
-                           "account=" + text(pmcf->pszAccount) + "; to=" + text(pmcf->pszTo) +
-                               "; subject=" + text(pmcf->pszSubject) + "; body=" + text(pmcf->pszBody));
-  return S_OK;
+  if (Device::Current() == nullptr) return E_FAIL;
+  auto text = [](LPCWSTR s) { return s ? std::u16string(s) : std::u16string(); };
+  pellix::device::inbox::ComposeRequest request;
+  request.account = text(pmcf->pszAccount);
+  request.to = text(pmcf->pszTo);
+  request.subject = text(pmcf->pszSubject);
+  request.body = text(pmcf->pszBody);
+  std::u16string folded = request.account;
+  for (char16_t& c : folded)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  const bool sms_account = folded == u"sms";
+  request.email = request.account.empty() ? (pmcf->dwFlags & 4) != 0 : !sms_account;
+  return pellix::device::inbox::OpenComposeForm(request);
 }

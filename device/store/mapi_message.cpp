@@ -1,7 +1,9 @@
 // cemapi: a message. Property writes go straight to the store.
 #include <cstring>
 
+#include "kernel/device.h"
 #include "store/entry_id.h"
+#include "store/sms_delivery.h"
 #include "store/mapi_objects.h"
 #include "store/mapi_table.h"
 #include "store/store_tags.h"
@@ -143,7 +145,18 @@ HRESULT MessageObject::ModifyRecipients(ULONG flags, LPADRLIST mods) {
   return S_OK;
 }
 
-HRESULT MessageObject::SubmitMessage(ULONG) { return MAPI_E_NO_SUPPORT; }
+HRESULT MessageObject::SubmitMessage(ULONG) {
+  auto sent = SendSms(store_, key_);
+  if (!sent) return ToHresult(Gone(sent.error()));
+  auto text = store_.ReadProperty(key_, PR_SUBJECT_W);
+  std::string body;
+  if (text && *text) body = Utf16ToUtf8(std::get<std::u16string>((*text)->value));
+  if (Device* device = Device::Current()) {
+    for (const std::u16string& to : *sent)
+      device->journal().Append(journal_kind::kSms, "sent to " + Utf16ToUtf8(to) + ": " + body);
+  }
+  return S_OK;
+}
 
 HRESULT MessageObject::SetReadFlag(ULONG flags) {
   auto current = store_.ReadProperty(key_, PR_MESSAGE_FLAGS);

@@ -637,21 +637,6 @@ TEST_F(MapiStoreTest, RecipientTableRows) {
   MAPIFreeBuffer(v);
 }
 
-TEST_F(MapiStoreTest, ComposeIsJournalled) {
-  MAILCOMPOSEFIELDS mcf = {};
-  mcf.cbSize = 44;
-  mcf.dwFlags = 2;
-  mcf.pszTo = u"+49171234567";
-  mcf.pszBody = u"Hi :)";
-  mcf.pszAccount = u"SMS";
-  ASSERT_EQ(MailComposeMessage(&mcf), S_OK);
-  auto entries = device().journal().EntriesOfKind(journal_kind::kCompose);
-  ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].text, "account=SMS; to=+49171234567; subject=; body=Hi :)");
-  mcf.cbSize = 12;
-  EXPECT_EQ(MailComposeMessage(&mcf), E_INVALIDARG);
-}
-
 TEST(MapiMemory, FreeBufferIsRobust) {
   void* root = nullptr;
   ASSERT_EQ(MAPIAllocateBuffer(16, &root), S_OK);

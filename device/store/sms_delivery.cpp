@@ -72,6 +72,35 @@ Result<int64_t> DeliverSms(MessageStore& store, const SmsMessage& message) {
   return store.CreateMessage(folder->key, props, recipients);
 }
 
+Result<std::vector<std::u16string>> SendSms(MessageStore& store, int64_t message) {
+  auto folder_key = store.FolderOf(message);
+  if (!folder_key) return folder_key.error();
+  auto folder = store.FindFolder(*folder_key);
+  if (!folder) return Fail("message without folder", MAPI_E_NOT_FOUND);
+  auto outbox = store.FolderByRole(folder->store, FolderRole::kOutbox);
+  auto sent = store.FolderByRole(folder->store, FolderRole::kSentItems);
+  if (!outbox || !sent) return Fail("the store has no Outbox or Sent Items", MAPI_E_NOT_FOUND);
+  auto recipients = store.Recipients(message);
+  if (!recipients) return recipients.error();
+  std::vector<std::u16string> to;
+  for (const Recipient& r : *recipients)
+    if (!r.address.empty()) to.push_back(r.address);
+  if (to.empty()) return Fail("no recipient", MAPI_E_NO_RECIPIENTS);
+  if (folder->key != outbox->key) {
+    const int64_t keys[] = {message};
+    if (Status s = store.MoveMessages(keys, folder->key, outbox->key); !s) return s.error();
+  }
+  // Delivered to the network: the service stamps it and files it in Sent Items.
+  const std::vector<Property> props = {
+      IntProperty(PR_MESSAGE_FLAGS, MSGFLAG_FROMME | MSGFLAG_READ),
+      IntProperty(PR_MESSAGE_DELIVERY_TIME, static_cast<int64_t>(FileTimeNow())),
+  };
+  if (Status s = store.WriteProperties(message, props); !s) return s.error();
+  const int64_t keys[] = {message};
+  if (Status s = store.MoveMessages(keys, outbox->key, sent->key); !s) return s.error();
+  return to;
+}
+
 uint64_t FileTimeNow() {
   using namespace std::chrono;
   const auto since_1970 = duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();

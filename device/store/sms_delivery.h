@@ -27,6 +27,12 @@ struct SmsMessage {
 // Stores `message` in one transaction and returns its key.
 Result<int64_t> DeliverSms(MessageStore& store, const SmsMessage& message);
 
+// Sends the message `message` as the phone's SMS service does when a message is submitted:
+// through its store's Outbox (it is moved there when it is elsewhere) into Sent Items, marked
+// sent by the person and read, stamped with the time it left. MAPI_E_NO_RECIPIENTS when it
+// has no recipient with an address. Returns the recipients' addresses.
+Result<std::vector<std::u16string>> SendSms(MessageStore& store, int64_t message);
+
 // The "SMS" store, or null when the image has none.
 std::optional<StoreRecord> SmsStore(MessageStore& store);
 

@@ -5,6 +5,7 @@
 
 #include "kernel/device.h"
 #include "kernel/thread_id.h"
+#include "windows/edit_control.h"
 
 namespace pellix::device::windows {
 namespace {
@@ -37,6 +38,7 @@ WindowSystem::WindowSystem(Device& device) : device_(device), clock_(device.cloc
   std::lock_guard lock(g_instance_mutex);
   g_instance.store(this);
   InstallWindowView(true);
+  RegisterEditClass(*this);
 }
 
 WindowSystem::~WindowSystem() {

@@ -194,4 +194,6 @@ void FreeSmileyTable() {
   free(g_SmileyTable);
   g_SmileyTable = nullptr;
   g_SmileyCount = 0;
+  // A module loaded again (or a later EnsureInitialized) must read the list anew.
+  g_SmileyTableLoaded = FALSE;
 }

@@ -7,6 +7,7 @@
 
 #include "kernel/module_loader.h"
 #include "resources/resources.h"
+#include "rule/module_entry.h"
 
 namespace pellix {
 
@@ -18,10 +19,10 @@ inline HINSTANCE AttachStaticPellixRule() {
   auto attached = device::Modules().AttachStatic({
       .path = kPellixRulePath,
       .resources = PellixGetResources(),
-      // When the module gains its entry point and exports, name them here as well:
-      // .exports = {{"DllGetClassObject", 0, reinterpret_cast<void*>(&DllGetClassObject)}, ...},
-      // .entry = &DllMain,
-      .exports = {},
+      .exports = {{"DllGetClassObject", 0, reinterpret_cast<void*>(&DllGetClassObject)},
+                  {"DllCanUnloadNow", 0, reinterpret_cast<void*>(&DllCanUnloadNow)}},
+      // No entry point: these hosts load settings, smileys and templates themselves, in the
+      // order each of them needs, and call DllMain directly where they test it.
       .entry = nullptr,
   });
   return attached.ok() ? *attached : nullptr;
