@@ -349,21 +349,16 @@ void OpenBrowser(const std::string& address) {
 }
 
 int Console(Invocation& inv) {
+  auto args = ParseArguments(inv);
+  if (!args) return kUsageStatus;
   long port = 0;
-  bool open = false;
-  for (size_t i = 0; i < inv.args.size(); ++i) {
-    const std::string& a = inv.args[i];
-    if (a == "--port" && i + 1 < inv.args.size()) {
-      const std::string& v = inv.args[++i];
-      char* end = nullptr;
-      port = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || port < 0 || port > 65535) return Fail("bad port: " + v);
-    } else if (a == "--open") {
-      open = true;
-    } else {
-      return UsageError("console");
-    }
+  if (const std::string* v = args->Value("--port")) {
+    char* end = nullptr;
+    port = std::strtol(v->c_str(), &end, 10);
+    if (v->empty() || *end != '\0' || port < 0 || port > 65535)
+      return UsageError(inv, "--port takes 0 to 65535, not " + Shown(*v));
   }
+  const bool open = args->Has("--open");
   // The console runs until it is interrupted; every thread started from here on leaves the
   // signals to this one.
   sigset_t stop_signals;
