@@ -21,7 +21,6 @@
 #include "contact_input.h"
 #include "contacts/contact_store.h"
 #include "core/settings.h"
-#include "inbox/inbox.h"
 #include "kernel/device.h"
 #include "kernel/device_image.h"
 #include "kernel/host_file.h"
@@ -61,8 +60,6 @@ void StartModule() {
 }
 
 void StopModule() {
-  // The Inbox lets go of its rule clients (the module among them) before the module goes.
-  device::inbox::Inbox::Of(device::Device::Get()).Stop();
   ShutdownBubbleThread();
   FreeTemplates();
   FreeSmileyTable();

@@ -14,9 +14,10 @@ struct IncomingSms {
   int report = 0;  // 0 ordinary message, 1 delivery report, 2 non-delivery report
 };
 
-// Delivers the message through the device's Inbox, as the phone's SMS service does, and waits
-// until the Inbox's rule clients (the module) have handled it. Returns the stored message's
-// entry identifier in hex. REQUIRES: a booted device with the module installed.
+// Puts the message into the SMS store as the phone's SMS service does and hands it to the
+// module's message processing as the Inbox does when a message arrives. Returns the stored
+// message's entry identifier in hex. REQUIRES: a booted device with the module attached and
+// its tables loaded.
 device::Result<std::string> DeliverIncomingSms(const IncomingSms& sms);
 
 }  // namespace pellix::tool
