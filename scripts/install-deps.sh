@@ -21,17 +21,34 @@ packages=(
   tzdata                # zone names for init --time-zone
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
+  # the device console: its HTTP and WebSocket server, and the browser its tests drive
+  libboost-dev          # Boost.Beast (header-only)
+  chromium
 )
+# Node runs the console's browser test; a machine that has node and npm already keeps its own.
+command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
-echo "install-deps: installing ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The console's browser test drives Chromium with playwright-core, at the version its lock file
+# names. Without npm or the registry the test skips and says so; nothing else needs it.
+browser_tests="$(dirname "$0")/../tests/browser"
+if [ ! -d "$browser_tests/node_modules/playwright-core" ] || \
+   [ "$browser_tests/package-lock.json" -nt "$browser_tests/node_modules/.package-lock.json" ]; then
+  if command -v npm >/dev/null 2>&1; then
+    (cd "$browser_tests" && npm ci --no-audit --no-fund --loglevel=error) ||
+      echo "install-deps: playwright-core could not be installed; the console's browser test will skip"
+  fi
+fi

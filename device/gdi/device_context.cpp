@@ -64,6 +64,7 @@ bool DeviceContext::Restore(int level) {
 std::optional<DrawTarget> DeviceContext::BeginDraw(Access access) {
   DrawTarget target;
   Rect area;
+  std::optional<POINT> screen_origin;  // where the target shows on the screen, if it does
   switch (kind_) {
     case Kind::kMemory:
       if (!bitmap) return std::nullopt;
@@ -78,6 +79,7 @@ std::optional<DrawTarget> DeviceContext::BeginDraw(Access access) {
     case Kind::kScreen:
       target.surface = &TheScreen().framebuffer();
       area = target.surface->bounds();
+      screen_origin = POINT{0, 0};
       break;
     case Kind::kWindow: {
       auto info = Windows().Find(window_);
@@ -87,6 +89,7 @@ std::optional<DrawTarget> DeviceContext::BeginDraw(Access access) {
       target.origin_x = r.left - info->window.left;
       target.origin_y = r.top - info->window.top;
       area = Rect::FromSize(target.origin_x, target.origin_y, r.Width(), r.Height());
+      screen_origin = POINT{info->window.left, info->window.top};
       break;
     }
   }
@@ -97,6 +100,13 @@ std::optional<DrawTarget> DeviceContext::BeginDraw(Access access) {
     Region r = **extra;
     r.Offset(target.origin_x, target.origin_y);
     clip = clip.Intersect(r);
+  }
+  // Whatever is drawn on the screen or a window lands inside the clip: that is the damage the
+  // screen's watchers see (a window's surface shows at its window rectangle).
+  if (screen_origin) {
+    const Rect r = clip.Bounds();
+    const int x = static_cast<int>(screen_origin->x), y = static_cast<int>(screen_origin->y);
+    TheScreen().AddDamage(Rect{r.left + x, r.top + y, r.right + x, r.bottom + y});
   }
   target.clip = std::move(clip);
   return target;

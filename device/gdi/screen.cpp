@@ -170,6 +170,47 @@ const Surface& Screen::Compose() {
   return framebuffer_;
 }
 
+void Screen::AddDamage(const Rect& screen_rect) {
+  // Until someone watches, damage is not kept: drawing costs nothing more without a console.
+  if (!layout_seen_) return;
+  const Rect r = screen_rect.Intersect(framebuffer_.bounds());
+  if (!r.IsEmpty()) damage_ = damage_.Union(Region(r));
+}
+
+namespace {
+
+bool SameShape(const WindowInfo& a, const WindowInfo& b) {
+  if (a.hwnd != b.hwnd || a.parent != b.parent || !(a.window == b.window) ||
+      !(a.client == b.client) || a.visible != b.visible || a.region.has_value() != b.region.has_value())
+    return false;
+  return !a.region || *a.region == *b.region;
+}
+
+}  // namespace
+
+Region Screen::TakeDamage() {
+  auto layout = Windows().VisibleWindows();
+  if (!layout_seen_) {
+    // The first look: everything is new to the watcher.
+    layout_seen_ = true;
+    AddDamage(framebuffer_.bounds());
+  } else if (layout.size() != last_layout_.size() ||
+             !std::equal(layout.begin(), layout.end(), last_layout_.begin(), SameShape)) {
+    // The z-order matters too, so a window counts as changed when anything at or below it in
+    // the list differs; each changed window damages its old and its new place.
+    size_t first = 0;
+    while (first < layout.size() && first < last_layout_.size() &&
+           SameShape(layout[first], last_layout_[first]))
+      ++first;
+    for (size_t i = first; i < last_layout_.size(); ++i) AddDamage(last_layout_[i].window);
+    for (size_t i = first; i < layout.size(); ++i) AddDamage(layout[i].window);
+  }
+  last_layout_ = std::move(layout);
+  Region taken = std::move(damage_);
+  damage_ = Region();
+  return taken;
+}
+
 Result<Surface> Screen::CaptureWindow(HWND hwnd) {
   auto info = Windows().Find(hwnd);
   if (!info) return Fail("no such window", ERROR_INVALID_WINDOW_HANDLE);

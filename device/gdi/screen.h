@@ -47,6 +47,16 @@ class Screen {
   // The window and its descendants composed over black, sized to its window rectangle.
   Result<Surface> CaptureWindow(HWND hwnd);
 
+  // ---- Damage ----
+  // What may have changed on the screen since the last TakeDamage: the places drawn on (in
+  // screen coordinates), and every window whose place, shape or visibility changed. Watchers
+  // of the screen (the console) compose only when there is damage, and only send what the
+  // damaged area really changed.
+  void AddDamage(const Rect& screen_rect);
+  // Takes the damage collected so far, including the windows whose geometry changed since the
+  // last call, clipped to the screen. Empty when nothing changed.
+  Region TakeDamage();
+
   // The part of the screen where `window` shows, in screen coordinates, given the visible
   // list it belongs to (ancestors' client areas and window regions, its own region).
   static Region VisibleRegion(const WindowInfo& window, const std::vector<WindowInfo>& all);
@@ -62,6 +72,11 @@ class Screen {
   int title_bar_height_ = 0;
   int soft_key_bar_height_ = 0;
   std::unordered_map<HWND, Surface> windows_;
+  Region damage_;
+  // The visible windows as TakeDamage last saw them, to find the ones that moved, changed
+  // shape, appeared or went away. Damage is kept only once TakeDamage was first called.
+  std::vector<WindowInfo> last_layout_;
+  bool layout_seen_ = false;
 };
 
 Screen& TheScreen();

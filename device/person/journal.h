@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -40,15 +41,29 @@ struct JournalEntry {
   uint64_t device_time = 0;  // device milliseconds since boot
   std::string kind;
   std::string text;
+  // What the entry carries besides its text, kept in memory only: a sound's samples as a WAV
+  // file, so that the person can hear what was played. Null when there is none, or when it was
+  // dropped to keep the journal's memory bounded.
+  std::shared_ptr<const std::vector<uint8_t>> attachment;
 };
+
+// A WAV file (RIFF, PCM) of `size` bytes of samples.
+std::vector<uint8_t> WaveFile(int channels, int samples_per_second, int bits_per_sample,
+                              const void* samples, size_t size);
 
 class Journal {
  public:
   // `log_file` may be empty for a journal kept in memory only.
   Journal(const Clock& clock, std::filesystem::path log_file);
 
-  void Append(std::string kind, std::string text);
+  void Append(std::string kind, std::string text,
+              std::shared_ptr<const std::vector<uint8_t>> attachment = nullptr);
   std::vector<JournalEntry> Entries() const;
+  // The entries from sequence number `from` on.
+  std::vector<JournalEntry> EntriesFrom(uint64_t from) const;
+
+  // Attachments are kept for the newest entries up to this many bytes in all.
+  static constexpr size_t kMaxAttachmentBytes = 32 * 1024 * 1024;
   std::vector<JournalEntry> EntriesOfKind(const std::string& kind) const;
   // Waits (in real time) until an entry satisfies `match`, starting at entry `from`.
   std::optional<JournalEntry> WaitFor(const std::function<bool(const JournalEntry&)>& match,
@@ -63,6 +78,8 @@ class Journal {
   mutable std::mutex mutex_;  // guards entries_ and the log file
   mutable std::condition_variable changed_;
   std::vector<JournalEntry> entries_;
+  size_t attachment_bytes_ = 0;   // of the attachments still kept
+  size_t oldest_attachment_ = 0;  // no entry before this index keeps one
   bool echo_debug_ = false;
 };
 

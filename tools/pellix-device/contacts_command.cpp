@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "command.h"
+#include "contact_input.h"
 #include "com/com_object.h"
 #include "contacts/contact_store.h"
 #include "kernel/host_file.h"
@@ -31,7 +32,7 @@ constexpr Field kPhoneOrder[] = {Field::kMobilePhone, Field::kHomePhone, Field::
 
 // A contact picture is kept in the contact store and decoded at every lookup; a handheld's
 // contact pictures are small, and this leaves room for any photo scaled for one.
-constexpr size_t kMaxPictureBytes = 1024 * 1024;
+constexpr size_t kMaxPictureBytes = kMaxContactPictureBytes;
 constexpr size_t kMaxNameLength = 255;
 constexpr int kMinDigits = 3, kMaxDigits = 20;  // a short code ("112") up to a number with extension
 
@@ -75,6 +76,37 @@ std::string PictureProblem(const std::vector<uint8_t>& bytes) {
   return problem;
 }
 
+}  // namespace
+
+std::string CheckContact(Contact& c, const std::vector<std::string>& phones) {
+  const std::u16string& name = c.fields[Field::kFileAs];
+  if (name.find_first_not_of(u" \t") == std::u16string::npos) return "the name is empty";
+  if (name.size() > kMaxNameLength) return "the name is longer than " + std::to_string(kMaxNameLength) + " characters";
+  for (char16_t ch : name)
+    if (ch < 0x20 || ch == 0x7F) return "the name holds a control character";
+  if (phones.size() > std::size(kPhoneOrder)) return "too many telephone numbers";
+  for (const std::string& phone : phones)
+    if (std::string why = PhoneProblem(phone); !why.empty()) return Shown(phone) + " is not a telephone number: " + why;
+  for (size_t i = 0; i < phones.size(); ++i) c.fields[kPhoneOrder[i]] = Utf8ToUtf16(phones[i]);
+  return {};
+}
+
+void SetContactName(Contact& c, const std::string& name) {
+  // The whole name is what the contact is filed as; its last word is the last name.
+  c.fields[Field::kFileAs] = Utf8ToUtf16(name);
+  const size_t space = name.rfind(' ');
+  if (space == std::string::npos) {
+    c.fields[Field::kFirstName] = Utf8ToUtf16(name);
+  } else {
+    c.fields[Field::kFirstName] = Utf8ToUtf16(name.substr(0, space));
+    c.fields[Field::kLastName] = Utf8ToUtf16(name.substr(space + 1));
+  }
+}
+
+std::string CheckPicture(const std::vector<uint8_t>& bytes) { return PictureProblem(bytes); }
+
+namespace {
+
 std::string Describe(const Contact& c) {
   std::string line = std::to_string(c.oid) + "\t" + Utf16ToUtf8(c.DisplayName());
   for (const auto& [field, value] : c.fields)
@@ -85,27 +117,10 @@ std::string Describe(const Contact& c) {
 
 int Add(const Invocation& inv, const Arguments& args) {
   Contact c;
-  // The whole name is what the contact is filed as; its last word is the last name.
-  const std::string name_text = *args.Value("--name");
-  c.fields[Field::kFileAs] = Utf8ToUtf16(name_text);
-  const size_t space = name_text.rfind(' ');
-  if (space == std::string::npos) {
-    c.fields[Field::kFirstName] = Utf8ToUtf16(name_text);
-  } else {
-    c.fields[Field::kFirstName] = Utf8ToUtf16(name_text.substr(0, space));
-    c.fields[Field::kLastName] = Utf8ToUtf16(name_text.substr(space + 1));
-  }
+  SetContactName(c, *args.Value("--name"));
   const std::vector<std::string> phones = args.Values("--phone");
   const std::string picture_file = args.Value("--picture") ? *args.Value("--picture") : "";
-  const std::u16string& name = c.fields[Field::kFileAs];
-  if (name.find_first_not_of(u" \t") == std::u16string::npos) return Fail("the name is empty");
-  if (name.size() > kMaxNameLength) return Fail("the name is longer than " + std::to_string(kMaxNameLength) + " characters");
-  for (char16_t ch : name)
-    if (ch < 0x20 || ch == 0x7F) return Fail("the name holds a control character");
-  if (phones.size() > std::size(kPhoneOrder)) return Fail("too many telephone numbers");
-  for (const std::string& phone : phones)
-    if (std::string why = PhoneProblem(phone); !why.empty()) return Fail(Shown(phone) + " is not a telephone number: " + why);
-  for (size_t i = 0; i < phones.size(); ++i) c.fields[kPhoneOrder[i]] = Utf8ToUtf16(phones[i]);
+  if (std::string why = CheckContact(c, phones); !why.empty()) return Fail(why);
   if (!picture_file.empty()) {
     auto bytes = device::ReadHostFile(picture_file, kMaxPictureBytes);
     if (!bytes) return Fail(bytes.error().message);

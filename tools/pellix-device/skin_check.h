@@ -28,4 +28,7 @@ struct SkinCheckInput {
 
 std::vector<SkinFinding> CheckSkin(const SkinCheckInput& input);
 
+// The input for the skin the module's settings name (g_Settings.SkinName) on the booted device.
+SkinCheckInput ActiveSkinCheckInput();
+
 }  // namespace pellix::tool

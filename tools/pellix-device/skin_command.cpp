@@ -91,20 +91,7 @@ int Check(const Invocation& inv, const Arguments& args) {
   SelectSkin(args);
   std::u16string folder = SkinFolder();
   std::string name = device::Utf16ToUtf8(g_Settings.SkinName.c_str());
-
-  SkinCheckInput input;
-  input.name = name;
-  input.folder = HostPath(folder);
-  std::u16string saved = g_Settings.SkinName.c_str();
-  g_Settings.SkinName.Set(TEXT("default"));
-  input.default_folder = HostPath(SkinFolder());
-  g_Settings.SkinName.Set(saved.c_str());
-  input.map = [folder](const std::string& relative) {
-    std::u16string path = folder + device::Utf8ToUtf16(relative);
-    return HostPath(path);
-  };
-  input.metrics = Metric;
-
+  SkinCheckInput input = ActiveSkinCheckInput();
   std::error_code ec;
   if (input.folder.empty() || !fs::is_directory(input.folder, ec))
     return Fail("no skin folder " + device::Utf16ToUtf8(folder));
@@ -134,6 +121,23 @@ int SkinCommand(Invocation& inv) {
 }
 
 }  // namespace
+
+SkinCheckInput ActiveSkinCheckInput() {
+  std::u16string folder = SkinFolder();
+  SkinCheckInput input;
+  input.name = device::Utf16ToUtf8(g_Settings.SkinName.c_str());
+  input.folder = HostPath(folder);
+  std::u16string saved = g_Settings.SkinName.c_str();
+  g_Settings.SkinName.Set(TEXT("default"));
+  input.default_folder = HostPath(SkinFolder());
+  g_Settings.SkinName.Set(saved.c_str());
+  input.map = [folder](const std::string& relative) {
+    std::u16string path = folder + device::Utf8ToUtf16(relative);
+    return HostPath(path);
+  };
+  input.metrics = Metric;
+  return input;
+}
 
 PELLIX_COMMAND("skin", "skin show [NAME]", "print the skin record as the module loads it", SkinCommand);
 PELLIX_COMMAND("skin", "skin eval EXPR...", "evaluate a skin expression on this image's screen", SkinCommand);

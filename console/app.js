@@ -1,0 +1,197 @@
+// The device console page: the live screen, the keys, the SMS sender, contacts, skins, the
+// device's settings and the journal, all talking to the console server of pellix-device.
+import { Screen } from './screen.js';
+import { call, showResult } from './api.js';
+
+const $ = (id) => document.getElementById(id);
+const JOURNAL_LIMIT = 2000;
+
+let socket = null;
+const screen = new Screen($('screen'), (line) => socket && socket.readyState === WebSocket.OPEN && socket.send(line));
+window.pellixConsole = { screen, journal: [] };
+
+// ---- Connection ----
+function connect() {
+  socket = new WebSocket(`ws://${location.host}/ws`);
+  socket.binaryType = 'arraybuffer';
+  socket.onopen = () => { $('status').textContent = 'connected'; $('status').classList.remove('down'); };
+  socket.onclose = () => {
+    $('status').textContent = 'disconnected: reconnecting…';
+    $('status').classList.add('down');
+    setTimeout(connect, 1000);
+  };
+  socket.onmessage = (event) => {
+    if (typeof event.data !== 'string') return screen.receive(event.data);
+    const message = JSON.parse(event.data);
+    if (message.hello) hello(message.hello);
+    if (message.journal) message.journal.forEach(addJournal);
+    if (message.restarted) addJournalNote('the device restarted');
+  };
+}
+
+function hello(profile) {
+  screen.resize(profile.width, profile.height);
+  $('screen-info').textContent = `${profile.width}×${profile.height}, ${profile.dpi} dpi, ${profile.platform}, clock ×${profile.clock}`;
+  const form = $('device-form');
+  for (const name of ['width', 'height', 'dpi', 'platform', 'clock']) form.elements[name].value = profile[name];
+}
+
+// ---- Keys ----
+const KEYBOARD = { F1: 'F1', F2: 'F2', F3: 'Talk', F4: 'End', End: 'End', ArrowUp: 'Up', ArrowDown: 'Down', ArrowLeft: 'Left', ArrowRight: 'Right', Enter: 'Enter' };
+document.addEventListener('keydown', (event) => {
+  const target = event.target;
+  if (target && (target.tagName === 'INPUT' || target.tagName === 'TEXTAREA' || target.tagName === 'SELECT')) return;
+  const key = KEYBOARD[event.key];
+  if (!key || event.repeat) return;
+  event.preventDefault();
+  screen.send(`key ${key}`);
+});
+document.querySelectorAll('.keys button').forEach((button) => {
+  button.addEventListener('click', () => screen.send(`key ${button.dataset.key}`));
+});
+$('zoom').addEventListener('change', () => screen.setZoom(Number($('zoom').value)));
+
+// ---- Journal ----
+function journalLine(parts, className) {
+  const item = document.createElement('li');
+  if (className) item.className = className;
+  for (const [cls, text] of parts) {
+    const span = document.createElement('span');
+    span.className = cls;
+    span.textContent = text;
+    item.append(span);
+  }
+  const list = $('journal');
+  const atBottom = list.scrollTop + list.clientHeight >= list.scrollHeight - 4;
+  list.append(item);
+  while (list.children.length > JOURNAL_LIMIT) list.firstChild.remove();
+  if (atBottom) list.scrollTop = list.scrollHeight;
+  return item;
+}
+
+function addJournal(entry) {
+  window.pellixConsole.journal.push(entry);
+  const item = journalLine([['time', (entry.time / 1000).toFixed(3)], [`kind kind-${entry.kind}`, entry.kind], ['text', entry.text]]);
+  item.dataset.kind = entry.kind;
+  if (entry.kind === 'sound' && entry.attachment) {
+    const play = document.createElement('button');
+    play.textContent = '▶';
+    play.title = 'Play what the device played';
+    play.addEventListener('click', () => playSound(entry, play));
+    item.append(play);
+  }
+}
+
+function addJournalNote(text) { journalLine([['restart', text]], 'restart'); }
+
+async function playSound(entry, button) {
+  try {
+    const response = await fetch(`/api/sound?seq=${entry.seq}`);
+    if (!response.ok) throw new Error((await response.json()).error);
+    const url = URL.createObjectURL(await response.blob());
+    const audio = new Audio(url);
+    audio.onended = () => URL.revokeObjectURL(url);
+    await audio.play();
+  } catch (error) {
+    button.title = `cannot play: ${error.message}`;
+    button.disabled = true;
+  }
+}
+
+// ---- SMS ----
+const smsForm = $('sms-form');
+smsForm.addEventListener('submit', async (event) => {
+  event.preventDefault();
+  const f = smsForm.elements;
+  try {
+    const result = await call('POST', '/api/sms', { from: f.from.value, report: f.report.value, count: f.count.value }, f.text.value);
+    showResult($('sms-result'), `delivered ${result.delivered.length} message${result.delivered.length === 1 ? '' : 's'}`);
+  } catch (error) {
+    showResult($('sms-result'), error.message, true);
+  }
+});
+$('preview-button').addEventListener('click', async () => {
+  const f = smsForm.elements;
+  try {
+    $('preview').srcdoc = await call('POST', '/api/preview', { report: f.report.value }, f.text.value);
+    showResult($('sms-result'), '');
+  } catch (error) {
+    showResult($('sms-result'), error.message, true);
+  }
+});
+
+// ---- Contacts ----
+async function loadContacts() {
+  const { contacts } = await call('GET', '/api/contacts');
+  const list = $('contacts');
+  list.replaceChildren();
+  for (const c of contacts) {
+    const item = document.createElement('li');
+    const label = document.createElement('span');
+    label.textContent = `${c.name} — ${c.phones.join(', ')}${c.picture ? ' (picture)' : ''}`;
+    const remove = document.createElement('button');
+    remove.textContent = 'Remove';
+    remove.addEventListener('click', async () => {
+      try { await call('DELETE', '/api/contacts', { oid: c.oid }); } catch (error) { showResult($('contact-result'), error.message, true); }
+      loadContacts();
+    });
+    item.append(label, remove);
+    list.append(item);
+  }
+}
+const contactForm = $('contact-form');
+contactForm.addEventListener('submit', async (event) => {
+  event.preventDefault();
+  const f = contactForm.elements;
+  const phones = f.phones.value.split(',').map((p) => p.trim()).filter(Boolean);
+  const picture = f.picture.files[0];
+  try {
+    await call('POST', '/api/contacts', { name: f.name.value, phone: phones }, picture || undefined);
+    showResult($('contact-result'), `added ${f.name.value}`);
+    contactForm.reset();
+  } catch (error) {
+    showResult($('contact-result'), error.message, true);
+  }
+  loadContacts();
+});
+
+// ---- Skins ----
+function showSkins({ active, skins, findings }) {
+  const select = $('skin');
+  select.replaceChildren(...skins.map((name) => new Option(name, name, false, name === active)));
+  const list = $('findings');
+  list.replaceChildren();
+  if (!findings.length) {
+    const ok = document.createElement('li');
+    ok.className = 'ok';
+    ok.textContent = `skin "${active}": no problems`;
+    list.append(ok);
+  }
+  for (const f of findings) {
+    const item = document.createElement('li');
+    item.textContent = f.line ? `${f.file}:${f.line}: ${f.message}` : `${f.file}: ${f.message}`;
+    list.append(item);
+  }
+}
+$('skin-apply').addEventListener('click', async () => showSkins(await call('POST', '/api/skins', { name: $('skin').value })));
+$('skin-reload').addEventListener('click', async () => showSkins(await call('POST', '/api/skins/reload')));
+
+// ---- Device ----
+const deviceForm = $('device-form');
+deviceForm.addEventListener('submit', async (event) => {
+  event.preventDefault();
+  const f = deviceForm.elements;
+  showResult($('device-result'), 'restarting…');
+  try {
+    await call('POST', '/api/device', { width: f.width.value, height: f.height.value, dpi: f.dpi.value, platform: f.platform.value, clock: f.clock.value });
+    showResult($('device-result'), 'restarted');
+  } catch (error) {
+    showResult($('device-result'), error.message, true);
+  }
+  loadContacts();
+  showSkins(await call('GET', '/api/skins'));
+});
+
+connect();
+loadContacts().catch(() => {});
+call('GET', '/api/skins').then(showSkins).catch(() => {});

@@ -1,0 +1,247 @@
+// The console server as a browser or anything else on this machine meets it: the tool runs
+// `console` on a fresh image, and the tests speak HTTP and WebSocket to it. Bad requests are
+// answered and forgotten, oversized uploads refused before they reach the image, two pages see
+// the same device, and a page that vanishes in the middle of a frame stops nothing.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include "gdi/png_writer.h"
+#include "tool_runner.h"
+
+extern char** environ;
+
+namespace pellix {
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+
+// `pellix-device console --port 0` on a new image, stopped with SIGTERM at the end.
+class ConsoleProcess {
+ public:
+  explicit ConsoleProcess(const std::filesystem::path& image) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    const std::string image_arg = image.string();
+    const char* argv[] = {PELLIX_TOOL_PATH, "--image", image_arg.c_str(), "console", "--port", "0", nullptr};
+    if (posix_spawn(&pid_, PELLIX_TOOL_PATH, &actions, nullptr, const_cast<char* const*>(argv), environ) != 0) pid_ = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string line;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') line += c;
+    close(fds[0]);
+    const std::string prefix = "http://127.0.0.1:";
+    if (line.rfind(prefix, 0) == 0) port_ = static_cast<uint16_t>(std::stoi(line.substr(prefix.size())));
+  }
+  ~ConsoleProcess() { Stop(); }
+  // SIGTERM; the exit status (0 for a clean stop).
+  int Stop() {
+    if (pid_ <= 0) return status_;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = 0;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status_;
+  }
+  uint16_t port() const { return port_; }
+  std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string origin() const { return "http://" + host(); }
+
+ private:
+  pid_t pid_ = 0;
+  uint16_t port_ = 0;
+  int status_ = -1;
+};
+
+class ConsoleServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(testing::RunTool(dir_.path(), "init").status, 0);
+    console_ = std::make_unique<ConsoleProcess>(dir_.path());
+    ASSERT_NE(console_->port(), 0) << "the console printed no address";
+  }
+  void TearDown() override {
+    if (console_) {
+      EXPECT_EQ(console_->Stop(), 0) << "the console did not stop cleanly";
+    }
+  }
+
+  tcp::socket Connect() {
+    tcp::socket s(ioc_);
+    s.connect(tcp::endpoint(net::ip::make_address("127.0.0.1"), console_->port()));
+    return s;
+  }
+
+  http::response<http::string_body> Request(http::verb verb, const std::string& target, std::string body = {},
+                                            const std::string& origin = {}, const std::string& host = {}) {
+    beast::tcp_stream stream(Connect());
+    http::request<http::string_body> req{verb, target, 11};
+    req.set(http::field::host, host.empty() ? console_->host() : host);
+    if (!origin.empty()) req.set(http::field::origin, origin);
+    req.body() = std::move(body);
+    req.prepare_payload();
+    beast::error_code ec;
+    // The server may answer (413) and close before an oversized body is all written.
+    http::write(stream, req, ec);
+    beast::flat_buffer buffer;
+    http::response_parser<http::string_body> parser;
+    parser.body_limit(64 * 1024 * 1024);
+    http::read(stream, buffer, parser, ec);
+    return parser.release();
+  }
+
+  // Sends raw bytes and returns everything the server answers before it closes.
+  std::string Raw(const std::string& bytes) {
+    tcp::socket s = Connect();
+    net::write(s, net::buffer(bytes));
+    std::string out;
+    beast::error_code ec;
+    char chunk[4096];
+    for (size_t n; (n = s.read_some(net::buffer(chunk), ec)) > 0 && !ec;) out.append(chunk, n);
+    return out;
+  }
+
+  std::unique_ptr<websocket::stream<tcp::socket>> OpenPage() {
+    auto ws = std::make_unique<websocket::stream<tcp::socket>>(Connect());
+    const std::string origin = console_->origin();
+    ws->set_option(websocket::stream_base::decorator(
+        [origin](websocket::request_type& req) { req.set(http::field::origin, origin); }));
+    ws->handshake(console_->host(), "/ws");
+    return ws;
+  }
+
+  // Reads messages until one satisfies `match` (text messages only unless `binary`).
+  static bool WaitFor(websocket::stream<tcp::socket>& ws, const std::function<bool(const std::string&, bool)>& match,
+                      int max_messages = 200) {
+    for (int i = 0; i < max_messages; ++i) {
+      beast::flat_buffer buffer;
+      beast::error_code ec;
+      ws.read(buffer, ec);
+      if (ec) return false;
+      if (match(beast::buffers_to_string(buffer.data()), ws.got_binary())) return true;
+    }
+    return false;
+  }
+
+  void ExpectStillServing() {
+    auto res = Request(http::verb::get, "/api/state");
+    EXPECT_EQ(res.result_int(), 200);
+    EXPECT_NE(res.body().find("\"width\":240"), std::string::npos) << res.body();
+  }
+
+  testing::TempDir dir_;
+  net::io_context ioc_;
+  std::unique_ptr<ConsoleProcess> console_;
+};
+
+TEST_F(ConsoleServerTest, BadRequestsAreAnsweredAndForgotten) {
+  EXPECT_NE(Raw("GARBAGE\r\n\r\n").find("400"), std::string::npos);
+  EXPECT_NE(Raw("GET / HTTP/1.1\r\nHost: x\r\nContent-Length: nope\r\n\r\n").find("HTTP/1.1 400"), std::string::npos);
+  EXPECT_EQ(Request(http::verb::get, "/api/state", {}, {}, "evil.example:80").result_int(), 403);
+  EXPECT_EQ(Request(http::verb::post, "/api/sms?from=1", "hi", "http://evil.example").result_int(), 403);
+  EXPECT_EQ(Request(http::verb::get, "/..%2FREADME.md").result_int(), 404);
+  EXPECT_EQ(Request(http::verb::get, "/nothing.html").result_int(), 404);
+  EXPECT_EQ(Request(http::verb::get, "/a%zz").result_int(), 400);
+  EXPECT_EQ(Request(http::verb::put, "/api/state").result_int(), 405);
+  EXPECT_EQ(Request(http::verb::post, "/api/sms?from=%2B491711&count=99", "hi").result_int(), 400);
+  EXPECT_EQ(Request(http::verb::post, "/api/sms?from=%2B491711&report=7", "hi").result_int(), 400);
+  EXPECT_EQ(Request(http::verb::post, "/api/skins?name=..", "").result_int(), 400);
+  EXPECT_EQ(Request(http::verb::delete_, "/api/contacts?oid=x").result_int(), 400);
+  EXPECT_EQ(Request(http::verb::post, "/api/device?width=0").result_int(), 400);
+  EXPECT_EQ(Request(http::verb::get, "/ws").result_int(), 400);  // not an upgrade
+  // A page of another origin gets no WebSocket.
+  auto ws = websocket::stream<tcp::socket>(Connect());
+  ws.set_option(websocket::stream_base::decorator(
+      [](websocket::request_type& req) { req.set(http::field::origin, "http://evil.example"); }));
+  beast::error_code ec;
+  ws.handshake(console_->host(), "/ws", ec);
+  EXPECT_TRUE(ec);
+  // A page that speaks nonsense over its WebSocket is ignored.
+  auto page = OpenPage();
+  page->text(true);
+  page->write(net::buffer(std::string("tap -1 zz")));
+  page->write(net::buffer(std::string("key Nothing")));
+  page->write(net::buffer(std::string(8192, 'x')), ec);  // over the message limit: the page is dropped
+  ExpectStillServing();
+  EXPECT_EQ(Request(http::verb::get, "/").result_int(), 200);
+}
+
+TEST_F(ConsoleServerTest, OversizedUploadsNeverReachTheImage) {
+  const std::string add = "/api/contacts?name=Ada+Quill&phone=%2B49171234567";
+  EXPECT_EQ(Request(http::verb::post, add, std::string(2 * 1024 * 1024, 'x')).result_int(), 413);
+  EXPECT_EQ(Request(http::verb::post, add, std::string(1024 * 1024 + 1, 'x')).result_int(), 413);
+  EXPECT_EQ(Request(http::verb::post, add, "GIF89a but not really").result_int(), 400);
+  EXPECT_EQ(Request(http::verb::post, "/api/sms?from=%2B491711", std::string(5000, 'a')).result_int(), 413);
+  EXPECT_EQ(Request(http::verb::get, "/api/contacts").body(), "{\"contacts\":[]}");
+
+  auto png = device::gdi::EncodePng(device::gdi::Surface(8, 8, 0xFF0000));
+  ASSERT_TRUE(png.ok());
+  auto res = Request(http::verb::post, add, std::string(png->begin(), png->end()));
+  EXPECT_EQ(res.result_int(), 200) << res.body();
+  const std::string list = Request(http::verb::get, "/api/contacts").body();
+  EXPECT_NE(list.find("\"name\":\"Ada Quill\""), std::string::npos) << list;
+  EXPECT_NE(list.find("\"picture\":" + std::to_string(png->size())), std::string::npos) << list;
+}
+
+TEST_F(ConsoleServerTest, TwoPagesSeeTheSameDevice) {
+  auto first = OpenPage();
+  auto second = OpenPage();
+  auto key_frame = [](const std::string& m, bool binary) { return binary && m.size() > 9 && m[0] == 1 && m[1] == 1; };
+  ASSERT_TRUE(WaitFor(*first, key_frame));
+  ASSERT_TRUE(WaitFor(*second, key_frame));
+  first->text(true);
+  first->write(net::buffer(std::string("tap 12 150")));
+  auto tapped = [](const std::string& m, bool binary) {
+    return !binary && m.find("\"kind\":\"input\"") != std::string::npos && m.find("tap 12,150") != std::string::npos;
+  };
+  EXPECT_TRUE(WaitFor(*first, tapped));
+  EXPECT_TRUE(WaitFor(*second, tapped));
+}
+
+TEST_F(ConsoleServerTest, APageClosedMidFrameStopsNothing) {
+  {
+    // Read the start of the first frame only, then reset the connection under it.
+    tcp::socket s = Connect();
+    const std::string upgrade = "GET /ws HTTP/1.1\r\nHost: " + console_->host() + "\r\nOrigin: " + console_->origin() +
+                                "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                                "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n";
+    net::write(s, net::buffer(upgrade));
+    char some[512];
+    size_t got = 0;
+    beast::error_code ec;
+    while (got < sizeof some && !ec) got += s.read_some(net::buffer(some + got, sizeof some - got), ec);
+    EXPECT_NE(std::string(some, got).find("101"), std::string::npos);
+    s.set_option(net::socket_base::linger(true, 0));
+    s.close();
+  }
+  ExpectStillServing();
+  auto page = OpenPage();
+  EXPECT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) { return binary && m[0] == 1; }));
+  // Messages still reach the device and its journal.
+  EXPECT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Hello :-)").result_int(), 200);
+  EXPECT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) { return !binary && m.find("journal") != std::string::npos; }));
+}
+
+}  // namespace
+}  // namespace pellix
