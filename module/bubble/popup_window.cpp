@@ -217,7 +217,7 @@ void CreateBubbleWindows() {
   g_ptTap.y = ScreenHeight() / 2;
   if (HWND canvas = g_hPopupView ? GetWindow(g_hPopupView, GW_CHILD) : nullptr) {
     g_pfnCanvasProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongW(canvas, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(CanvasTapProc)));
+        SetWindowLongPtrW(canvas, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(CanvasTapProc)));
   }
   g_nCurrentHeight = 0;
   LayoutBubble(0);
