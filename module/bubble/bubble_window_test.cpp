@@ -123,9 +123,13 @@ TEST_F(BubbleWindowTest, TwoQueuedNotificationsShowInTurnAndRemovingOneKeepsTheT
   StartThread();
   const DWORD first = Notify(u"First");
   const DWORD second = Notify(u"Second");
-  ASSERT_TRUE(WaitUntil([&] { return Shown() == first; }));
-  // The platform shows the second once the first has had its turn.
+  // The platform shows the second once the first has had its turn (queueing the second hid
+  // the first if it was up already).
   ASSERT_TRUE(WaitUntil([&] { return Shown() == second; }));
+  const std::string log = Log();
+  const size_t show = log.find("htmlWndProc-show request\r\n");
+  ASSERT_NE(show, std::string::npos);
+  EXPECT_NE(log.find("htmlWndProc-show request\r\n", show + 1), std::string::npos);
   g_dwNotificationNumber = 5000;
   PostMessageW(g_hBubbleThreadWindow, WM_REMOVENOTIFICATION, 0, first);
   ASSERT_TRUE(WaitUntil([&] { return findsms(first) == nullptr; }));
