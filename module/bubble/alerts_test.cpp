@@ -123,6 +123,40 @@ TEST_F(BubbleAlertTest, AnotherSoundFileWithoutTheSoundLibraryIsSilent) {
   EXPECT_TRUE(Texts(journal_kind::kSound).empty());
 }
 
+TEST_F(BubbleAlertTest, TheSoundLibraryPlaysAnyOtherFileItsLoopCountPlusOneTimes) {
+  {
+    std::filesystem::create_directories(HostPath(u"\\Windows"));
+    std::ofstream(HostPath(u"\\Windows\\fmodce.dll")) << "sound library\n";
+  }
+  std::vector<uint8_t> samples(4000, 200);
+  WriteWave(samples);
+  std::filesystem::rename(HostPath(u"\\alert.wav"), HostPath(u"\\alert.WAV").parent_path() / "alert.snd");
+  g_Settings.SoundEnabled = 1;
+  g_Settings.SoundFile.Set(u"\\alert.snd");
+  g_Settings.SoundLoop = 3;
+  StartThread();
+  const DWORD number = Notify(u"Hello");
+  // Decoded to 16 bits a sample by the library, played SoundLoop times.
+  ASSERT_TRUE(WaitForJournal([](const JournalEntry& e) {
+    return e.kind == journal_kind::kSound && e.text.rfind("play PCM 8000 Hz 16-bit 1 ch, 3 loops, 8000 bytes, 1500 ms", 0) == 0;
+  })) << Log();
+  EXPECT_TRUE(Logged("FMOD playing..Sound Playing.."));
+  PostMessageW(g_hBubbleThreadWindow, WM_REMOVENOTIFICATION, 0, number);
+  EXPECT_TRUE(WaitForJournal([](const JournalEntry& e) {
+    return e.kind == journal_kind::kSound && e.text.rfind("reset after ", 0) == 0;
+  }));
+}
+
+TEST_F(BubbleAlertTest, TheSoundLibraryLogsAFileItCannotOpen) {
+  std::filesystem::create_directories(HostPath(u"\\Windows"));
+  std::ofstream(HostPath(u"\\Windows\\fmodce.dll")) << "sound library\n";
+  g_Settings.SoundEnabled = 1;
+  g_Settings.SoundFile.Set(u"\\missing.mp3");
+  StartThread();
+  Notify(u"Hello");
+  EXPECT_TRUE(WaitUntil([&] { return Logged("error loading sound file!!\r\n"); }));
+}
+
 TEST_F(BubbleAlertTest, TheVibratorStopsByItsTimerOrByRemoval) {
   EXPECT_EQ(FindVibrator(), 1);
   g_Settings.Vibrate = 1;
