@@ -177,7 +177,10 @@ void ShutdownBubbleThread() {
   while (BubbleEntryCount() > 0) RemoveBubble(&CLSID_PellixBubble, FirstBubbleNumber());
   DestroyBubbleWindows();
   g_dwNotificationNumber = NOTIFICATION_NUMBER_FIRST;
-  if (g_hBubbleThreadWindow) DestroyWindow(g_hBubbleThreadWindow);
+  if (g_hBubbleThreadWindow) {
+    DestroyWindow(g_hBubbleThreadWindow);
+    UnregisterClassW(BUBBLE_THREAD_CLASS, nullptr);
+  }
   g_hBubbleThreadWindow = nullptr;
   CloseWavPlayer();
   ResetBubbleWindowState();

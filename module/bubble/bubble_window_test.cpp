@@ -244,6 +244,28 @@ TEST_F(BubbleWindowTest, CompatibilityModePutsAnIconInTheTitleBarUntilItsNotific
   }));
 }
 
+TEST_F(BubbleWindowTest, AScreenResetReloadsTheSkinAndPlacesTheBubbleAgain) {
+  StartThread();
+  const DWORD number = Notify(u"Hello");
+  ASSERT_TRUE(WaitUntil([&] { return Shown() == number; }));
+  RECT before = {};
+  GetWindowRect(g_hPopupWindow, &before);
+  EXPECT_EQ(before.left, 15);
+  {
+    std::ofstream ini(HostPath(u"\\Skins\\default\\skin.ini"), std::ios::binary);
+    ini << "[Skin]\r\nNotifyWndHeight = \"100\"\r\nNotifyWndStartX = \"-100\"\r\n"
+           "NotifyWndStartY = \"20\"\r\nNotifyWndWidth = \"90\"\r\n";
+  }
+  SendMessageW(g_hPopupWindow, WM_SETTINGCHANGE, SETTINGCHANGE_RESET, 0);
+  RECT after = {};
+  GetWindowRect(g_hPopupWindow, &after);
+  // -100 counts from the right edge; the shown notification keeps the height it grew to.
+  EXPECT_EQ(after.left, 240 - 100);
+  EXPECT_EQ(after.top, 20);
+  EXPECT_EQ(after.right - after.left, 90);
+  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+}
+
 class BubbleAnimationTest : public pellix::testing::BubbleDeviceTest {};
 
 TEST_F(BubbleAnimationTest, AReadWindowAnimatingPausesTheBubblesStep) {

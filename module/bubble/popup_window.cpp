@@ -226,6 +226,9 @@ void CreateBubbleWindows() {
 
 void DestroyBubbleWindows() {
   if (g_hPopupWindow) DestroyWindow(g_hPopupWindow);
+  // The classes carry this module's procedure: a module loaded again later registers its own.
+  UnregisterClassW(POPUP_WINDOW_CLASS, ModuleInstance());
+  UnregisterClassW(POPUP_INNER_CLASS, ModuleInstance());
   g_hPopupWindow = nullptr;
   g_hPopupInner = nullptr;
   g_hPopupView = nullptr;
