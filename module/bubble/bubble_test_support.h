@@ -99,7 +99,7 @@ class BubbleDeviceTest : public DeviceTest {
     return static_cast<DWORD>(GetWindowLongW(g_hPopupView, GWL_ID));
   }
 
-  static bool WaitUntil(const std::function<bool()>& done, int real_ms = 5000) {
+  static bool WaitUntil(const std::function<bool()>& done, int real_ms = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(real_ms);
     while (!done()) {
       if (std::chrono::steady_clock::now() > end) return false;
@@ -108,7 +108,7 @@ class BubbleDeviceTest : public DeviceTest {
     return true;
   }
   bool WaitForJournal(const std::function<bool(const device::JournalEntry&)>& match, uint64_t from = 0) {
-    return device().journal().WaitFor(match, std::chrono::seconds(5), from).has_value();
+    return device().journal().WaitFor(match, std::chrono::seconds(10), from).has_value();
   }
   std::string Log() {
     std::ifstream in(HostPath(u"\\PellixInbox.log"), std::ios::binary);

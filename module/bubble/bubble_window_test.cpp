@@ -36,7 +36,7 @@ class BubbleWindowTest : public pellix::testing::BubbleDeviceTest {
 TEST_F(BubbleWindowTest, AMessageAppearsInTheSkinnedPopupWithItsPageAndSoftKeys) {
   StartThread();
   const DWORD number = Notify(u"Hello :) see you");
-  ASSERT_TRUE(WaitUntil([&] { return Shown() == number; }));
+  ASSERT_TRUE(WaitUntil([&] { return Shown() == number && pellix::device::shell::SoftKeyBar(); }));
 
   // The default skin on 240 x 320: x = 240 / 16, width 240 - 2 * 15, bottom edge 8 pixels above
   // the menu bar, and the page grows the bubble beyond its 80 pixels at most to its limit.
@@ -70,7 +70,7 @@ TEST_F(BubbleWindowTest, AMessageAppearsInTheSkinnedPopupWithItsPageAndSoftKeys)
 TEST_F(BubbleWindowTest, AReportGetsTheReportSoftKeys) {
   StartThread();
   const DWORD number = Notify(u"Message to Anna delivered", u"Anna-Delivery Report", 1);
-  ASSERT_TRUE(WaitUntil([&] { return Shown() == number; }));
+  ASSERT_TRUE(WaitUntil([&] { return Shown() == number && pellix::device::shell::SoftKeyBar(); }));
   HWND bar = pellix::device::shell::SoftKeyBar();
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(pellix::device::shell::SoftKeyText(bar, 0), u"Delete");
@@ -108,7 +108,11 @@ TEST_F(BubbleWindowTest, ATapElsewhereHidesTheBubbleButKeepsTheNotification) {
 TEST_F(BubbleWindowTest, TheLeftSoftKeyRemovesTheLastNotificationAndEndsTheThread) {
   StartThread();
   const DWORD number = Notify(u"Hello");
-  ASSERT_TRUE(WaitUntil([&] { return Shown() == number; }));
+  // The soft keys come up right after the popup.
+  ASSERT_TRUE(WaitUntil([&] {
+    HWND bar = pellix::device::shell::SoftKeyBar();
+    return Shown() == number && bar && pellix::device::shell::SoftKeyText(bar, 0) == u"Mark read";
+  }));
   Person::Get().TypeKey(VK_F1);  // "Mark read"
   ASSERT_TRUE(WaitUntil([] { return !g_bBubbleThreadRunning; }));
   EXPECT_TRUE(Logged("WM_COMMAND..."));
