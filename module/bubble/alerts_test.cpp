@@ -56,13 +56,14 @@ TEST_F(BubbleAlertTest, AWaveFilePlaysItsLoopsOnceLoadedAndStopsWithItsNotificat
   WriteWave(samples);
   g_Settings.SoundEnabled = 1;
   g_Settings.SoundFile.Set(u"\\alert.wav");
-  g_Settings.SoundLoop = 3;
+  // Long enough (50 device seconds) to be playing still when the next alert comes.
+  g_Settings.SoundLoop = 100;
   StartThread();
 
   char crc[16];
   snprintf(crc, sizeof crc, "%08x", pellix::device::audio::Crc32(samples.data(), samples.size()));
   const std::string played =
-      std::string("play PCM 8000 Hz 8-bit 1 ch, 3 loops, 4000 bytes, 1500 ms, crc32 ") + crc;
+      std::string("play PCM 8000 Hz 8-bit 1 ch, 100 loops, 4000 bytes, 50000 ms, crc32 ") + crc;
   const DWORD first = Notify(u"Hello");
   ASSERT_TRUE(WaitForJournal([&](const JournalEntry& e) { return e.kind == journal_kind::kSound && e.text == played; }));
 
@@ -133,12 +134,12 @@ TEST_F(BubbleAlertTest, TheSoundLibraryPlaysAnyOtherFileItsLoopCountPlusOneTimes
   std::filesystem::rename(HostPath(u"\\alert.wav"), HostPath(u"\\alert.WAV").parent_path() / "alert.snd");
   g_Settings.SoundEnabled = 1;
   g_Settings.SoundFile.Set(u"\\alert.snd");
-  g_Settings.SoundLoop = 3;
+  g_Settings.SoundLoop = 100;
   StartThread();
   const DWORD number = Notify(u"Hello");
   // Decoded to 16 bits a sample by the library, played SoundLoop times.
   ASSERT_TRUE(WaitForJournal([](const JournalEntry& e) {
-    return e.kind == journal_kind::kSound && e.text.rfind("play PCM 8000 Hz 16-bit 1 ch, 3 loops, 8000 bytes, 1500 ms", 0) == 0;
+    return e.kind == journal_kind::kSound && e.text.rfind("play PCM 8000 Hz 16-bit 1 ch, 100 loops, 8000 bytes, 50000 ms", 0) == 0;
   })) << Log();
   EXPECT_TRUE(Logged("FMOD playing..Sound Playing.."));
   PostMessageW(g_hBubbleThreadWindow, WM_REMOVENOTIFICATION, 0, number);
