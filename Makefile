@@ -33,8 +33,8 @@ test-sanitize: deps
 test-thread: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELLIX_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build build-tsan -j$(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	  ctest --output-on-failure --no-tests=ignore -j$(JOBS) -R 'Thread|Queue|Send|Timer|Sync|Concurren|ProcessMessage|KeepAwake|Bubble|Notification|SmsForms|Phone|Inbox|ConsoleServer|FrameSource'
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/tsan.supp \
+	  ctest --output-on-failure --no-tests=ignore -j$(JOBS) -R 'Thread|Queue|Send|Timer|Sync|Concurren|ProcessMessage|KeepAwake|Bubble|Notification|SmsForms|Phone|Inbox|ConsoleServer|FrameSource|WaveOutput'
 
 bench: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)

@@ -57,5 +57,9 @@ echo
 echo "== The page the bubble shows for the first message"
 pd render "Hi Ada :) call me on +4930123456 or see http://example.org/party <3"
 echo
+echo "== A message arrives and the module shows it in its own skinned bubble"
+pd preview --from "+49171234567" "Hi :) see you at 8, call +491712345678" "$shots/bubble.png"
+echo "  bubble.png: the module's own bubble" >> "$shots/captions.txt"
+echo
 echo "== Screenshots of every step, with their captions, are in $shots:"
 sed 's/^/  /' "$shots/captions.txt"

@@ -19,6 +19,7 @@ packages=(
   liblitehtml-dev       # the HTML view's layout engine (0.6)
   libgumbo-dev          # the HTML parser under it, which the view also uses to bound a page
   tzdata                # zone names for init --time-zone
+  libsndfile1-dev       # the sound library's decoders (WAV, FLAC, OGG, MP3)
   # fuzzing and sanitizer runtimes
   clang libclang-rt-14-dev
   # the device console: its HTTP and WebSocket server, and the browser its tests drive

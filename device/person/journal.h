@@ -24,6 +24,7 @@ inline constexpr const char* kDebug = "debug";           // NKDbgPrintfW output
 inline constexpr const char* kPower = "power";           // power manager requests
 inline constexpr const char* kSound = "sound";           // a sound played (with its samples)
 inline constexpr const char* kVibrate = "vibrate";       // vibrator on / off
+inline constexpr const char* kLed = "led";               // notification light on / off / blink
 inline constexpr const char* kBacklight = "backlight";   // backlight requests
 inline constexpr const char* kCall = "call";             // a voice call placed
 inline constexpr const char* kCompose = "compose";       // a compose form opened

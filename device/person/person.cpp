@@ -80,7 +80,11 @@ TapTarget FindTarget(POINT p) {
   TapTarget target;
   target.hwnd = system.Capture();
   if (!target.hwnd) target.hwnd = system.HitTest(p);
-  if (!target.hwnd) return target;
+  if (!target.hwnd) {
+    // A tap on the bare desktop brings the desktop forward: the active window loses activation.
+    if (system.Active()) system.SetActive(nullptr, WA_INACTIVE);
+    return target;
+  }
   HWND root = GetAncestor(target.hwnd, GA_ROOT);
   target.disabled = !IsWindowEnabled(target.hwnd) || !IsWindowEnabled(root);
   target.client = p;

@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <iterator>
 
+#include "bubble/alerts.h"
+#include "bubble/bubble_window.h"
+#include "bubble/popup_window.h"
 #include "core/debug_log.h"
+#include "forms/open_form.h"
 #include "core/settings.h"
 #include "render/smiley_table.h"
 #include "resources/resource.h"
@@ -112,7 +116,7 @@ DWORD WINAPI BubbleThread(LPVOID) {
   BOOL comStarted = FALSE;
   BOOL soundLock = FALSE;
   try {
-    // The sound player is set up here (InitSound) once the alerts exist.
+    InitSound();
     comStarted = SUCCEEDED(CoInitializeEx(nullptr, 0));
     InitializeCriticalSection(&g_csSound);
     soundLock = TRUE;
@@ -123,7 +127,7 @@ DWORD WINAPI BubbleThread(LPVOID) {
     RegisterClassW(&wc);  // fails harmlessly when an earlier thread registered it
     g_hBubbleThreadWindow = CreateWindowExW(0, BUBBLE_THREAD_CLASS, BUBBLE_THREAD_WINDOW_TITLE, 0,
                                             0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    // The popup HTML window is made here (CreateBubbleWindows) once it exists.
+    CreateBubbleWindows();
 
     if (!g_hBubbleThreadWindow) {
       MessageBoxW(nullptr, TEXT("Failed creating windows!"), TEXT("Error"), MB_OK);
@@ -142,16 +146,11 @@ DWORD WINAPI BubbleThread(LPVOID) {
 
   if (soundLock) DeleteCriticalSection(&g_csSound);
   ShutdownBubbleThread();
-  // The sound library is unloaded here once the alerts exist.
+  UnloadSoundLibrary();
   if (HANDLE self = TakeThreadHandle()) CloseHandle(self);
   if (comStarted) CoUninitialize();
   WriteLog(TEXT("Bubble Thread exited!\r\n"));
   return 0;
-}
-
-LRESULT CALLBACK BubbleWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  // Until the private messages are handled here, a notification stays listed until shut-down.
-  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 void ShutdownBubbleThread() {
@@ -169,15 +168,23 @@ void ShutdownBubbleThread() {
   g_bBubbleWindowReady = FALSE;
   FreeSoftKeyMenu(&g_skmReport);
   FreeSoftKeyMenu(&g_skmMessage);
-  // Each record's bubble is also taken off the screen here (RemoveBubble) once the popup
-  // window exists.
-  if (ClearSmsList(nullptr) > 0)
+  // Each listed notification also leaves the platform and the popup.
+  if (!IsSmsListEmpty()) {
     WriteLog(TEXT("Exiting thread while some notifications wasnt cleared!!\r\n"));
-  // The popup HTML window is destroyed here once it exists.
+    ClearSmsList([](DWORD number) { RemoveBubble(&CLSID_PellixBubble, number); });
+  }
+  // Notifications the popup still holds without a record (hidden ones whose record went).
+  while (BubbleEntryCount() > 0) RemoveBubble(&CLSID_PellixBubble, FirstBubbleNumber());
+  DestroyBubbleWindows();
   g_dwNotificationNumber = NOTIFICATION_NUMBER_FIRST;
-  if (g_hBubbleThreadWindow) DestroyWindow(g_hBubbleThreadWindow);
+  if (g_hBubbleThreadWindow) {
+    DestroyWindow(g_hBubbleThreadWindow);
+    UnregisterClassW(BUBBLE_THREAD_CLASS, nullptr);
+  }
   g_hBubbleThreadWindow = nullptr;
-  // The wave player is closed here once the alerts exist.
-  FreeSmileyImages();
+  CloseWavPlayer();
+  ResetBubbleWindowState();
+  // A read window may still show the smiley pictures; it releases them itself then.
+  FreeSmileyImagesUnlessInUse();
   g_bBubbleThreadRunning = FALSE;
 }

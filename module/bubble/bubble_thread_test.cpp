@@ -101,7 +101,7 @@ TEST_F(BubbleThreadTest, ShutdownFromAnotherThreadEndsItAndReleasesEverything) {
   EXPECT_EQ(g_skmReport.prgskc, nullptr);
   EXPECT_EQ(g_skmMessage.cskc, 0u);
   EXPECT_EQ(Log(),
-            "Bubble thread started!\r\nExiting thread while some notifications wasnt cleared!!\r\n"
+            "Bubble thread started!\r\nmySHOnceInit()\r\nExiting thread while some notifications wasnt cleared!!\r\n"
             "Bubble Thread exited!\r\n");
 
   // A later message starts a new thread.

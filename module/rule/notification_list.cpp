@@ -81,6 +81,11 @@ void RemoveSms(DWORD number) {
   FreeSmsRecord(found);
 }
 
+BOOL IsSmsListEmpty() {
+  ListGuard hold;
+  return g_pSmsHead == nullptr;
+}
+
 int ClearSmsList(void (*removed)(DWORD number)) {
   SmsNotification* list;
   {

@@ -40,6 +40,8 @@ SmsNotification* AddSms(DWORD number);
 SmsNotification* findsms(DWORD number);
 // Unlinks the first record with `number` and frees it with everything it owns.
 void RemoveSms(DWORD number);
+// Whether no record is listed.
+BOOL IsSmsListEmpty();
 // Frees every record, calling `removed` with each number first (the bubble's own clean-up).
 // Returns the number of records that were still listed.
 int ClearSmsList(void (*removed)(DWORD number));

@@ -55,6 +55,7 @@ int Init(Invocation& inv) {
   if (!args) return kUsageStatus;
   device::Profile profile;
   const bool force = args->Has("--force");
+  const bool sound_library = args->Has("--sound-library");
   if (const std::string* v = args->Value("--screen"); v && !ParseScreen(*v, &profile))
     return UsageError(inv, "--screen takes WIDTHxHEIGHT, for example 480x640, not " + Shown(*v));
   if (const std::string* v = args->Value("--dpi")) {
@@ -89,6 +90,12 @@ int Init(Invocation& inv) {
     device::Registry registry(image->registry_db().string());
     if (!registry.open_error().empty()) return Fail("registry: " + registry.open_error());
     if (std::string why = InstallModuleFiles(*image, registry); !why.empty()) return Fail(why);
+  }
+  if (sound_library) {
+    // The device's built-in sound library answers for this file.
+    std::error_code ec;
+    fs::create_directories(image->fs_root() / "Windows", ec);
+    std::ofstream(image->fs_root() / "Windows" / "fmodce.dll") << "sound library\n";
   }
 
   // The stores exist from the start, so that no later command, a failing one included, adds files.
@@ -128,7 +135,7 @@ int Log(Invocation& inv) {
 
 PELLIX_COMMAND("init",
                "init [--screen WxH] [--dpi N] [--platform PocketPC|SmartPhone] [--clock-speed X] [--locale NAME] "
-               "[--time-zone ZONE] [--force]",
+               "[--time-zone ZONE] [--sound-library] [--force]",
                "create a device image with the module and default skin installed", Init);
 PELLIX_COMMAND("log", "log", "print the module's debug log (\\PellixInbox.log)", Log);
 
