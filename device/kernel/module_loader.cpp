@@ -215,12 +215,19 @@ Result<HMODULE> ModuleTable::AttachStatic(StaticModule definition) {
 }
 
 Status ModuleTable::Free(HMODULE handle) {
-  std::lock_guard lock(lock_);
+  std::unique_lock lock(lock_);
   Module* module = Lookup(handle);
   if (!module) return Fail("not a loaded module", ERROR_INVALID_HANDLE);
   if (--module->references == 0) {
-    if (module->entry)
-      module->entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
+    if (auto entry = module->entry) {
+      // The detach may wait for a thread of the module's own, which may itself be asking the
+      // loader for a module on its way out: the table is not held while the entry point runs.
+      lock.unlock();
+      entry(reinterpret_cast<HINSTANCE>(handle), DLL_PROCESS_DETACH, nullptr);
+      lock.lock();
+      module = Lookup(handle);
+      if (!module || module->references != 0) return Status::Ok();
+    }
     Unload(handle, false);
   }
   return Status::Ok();

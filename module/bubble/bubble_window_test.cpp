@@ -182,8 +182,11 @@ TEST_F(BubbleWindowTest, LinksOpenTheBrowserTheComposeFormOrTheNumberMenu) {
 
   // A number opens the number menu where the person tapped; "Call" takes the bubble away.
   Person::Get().AnswerMenu(pellix::device::MenuAnswer::ByText(u"Call"));
+  from = journal.size();
   TapLink(number, u"+4930123");
-  EXPECT_TRUE(WaitUntil([&] { return Logged("action: call number\r\n"); }));
+  EXPECT_TRUE(WaitForJournal([](const JournalEntry& e) {
+    return e.kind == journal_kind::kCall && e.text.find("dialled +4930123") != std::string::npos;
+  }, from));
   EXPECT_TRUE(WaitUntil([] { return !g_bBubbleThreadRunning; }));
 }
 

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "bubble/alerts.h"
 #include "bubble/bubble_thread.h"
 #include "bubble/popup_window.h"
 #include "core/debug_log.h"
@@ -57,7 +58,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
         mySHOnceDeInit();
       }
       FreeSmileyTable();
-      // The sound library is unloaded here once the alerts load one.
+      UnloadSoundLibrary();
       break;
     default:
       break;
