@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gdi/screen.h"
+#include "gdi/screenshot.h"
 #include "gdi/gdi_objects.h"
 #include "testing/temp_image.h"
 
@@ -152,7 +153,7 @@ class DisplayWindowTest : public pellix::testing::DeviceTest {
   uint32_t PixelOfView(int x, int y) {
     pellix::device::gdi::GdiTable& table = pellix::device::gdi::Gdi();
     std::lock_guard lock(table.mutex());
-    auto shot = pellix::device::gdi::TheScreen().CaptureWindow(view_);
+    auto shot = pellix::device::gdi::Capture(view_);
     if (!shot.ok()) return 0xDEADBEEF;
     return shot.value().At(x, y);
   }

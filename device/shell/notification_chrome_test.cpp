@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "gdi/screen.h"
+#include "gdi/screenshot.h"
 #include "shell/menu_bar.h"
 #include "shell/platform_bubble.h"
 #include "testing/temp_image.h"
@@ -110,7 +111,7 @@ TEST_P(NotificationChromeTest, BarsCaptionAndTextFollowTheDpi) {
 TEST_P(NotificationChromeTest, ALongTitleStopsBeforeTheCloseBox) {
   HWND bubble = ShowBubble(u"A title much too long to fit beside the close box of any bubble at all", u"x");
   ASSERT_NE(bubble, nullptr);
-  auto shot = pellix::device::gdi::TheScreen().CaptureWindow(bubble);
+  auto shot = pellix::device::gdi::Capture(bubble);
   ASSERT_TRUE(shot.ok());
   HWND view = GetWindow(bubble, GW_CHILD);
   RECT box{}, body{};

@@ -28,9 +28,15 @@ std::string Describe(const char* what, const Notification& n) {
 NotificationManager::NotificationManager(Device& device) : device_(device) {
   presenter_ = MakeWindowPresenter(*this);
   thread_ = std::thread([this] { Run(); });
+  // The thread paints through components created after this one (menus, for one): it ends
+  // before any component is destroyed.
+  device.AtShutdown([this] { Stop(); });
 }
 
-NotificationManager::~NotificationManager() {
+NotificationManager::~NotificationManager() { Stop(); }
+
+void NotificationManager::Stop() {
+  if (!thread_.joinable()) return;
   {
     std::lock_guard lock(mutex_);
     stop_ = true;

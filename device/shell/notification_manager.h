@@ -78,6 +78,8 @@ class NotificationManager {
  public:
   explicit NotificationManager(Device& device);
   ~NotificationManager();
+  // Ends the manager's thread; the device calls it at shutdown, before components go.
+  void Stop();
   NotificationManager(const NotificationManager&) = delete;
   NotificationManager& operator=(const NotificationManager&) = delete;
 
