@@ -22,15 +22,17 @@ demo: build
 test: build
 	cd build && $(CTEST)
 
-# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in its own folder.
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, in its own folder. The preview's
+# reference pictures are compared in the plain build only: under the sanitizers' slowdown its soft keys
+# may not be drawn when it takes its picture.
 test-sanitize: deps
 	cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELLIX_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build build-sanitize -j$(JOBS)
 	cd build-sanitize && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
-	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(CTEST)
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(CTEST) -E 'PreviewToolTest'
 
-# The threaded parts (queues, cross-thread sends, timers, the bubble thread) under ThreadSanitizer.
-# The preview's reference pictures are left to the plain build: they need no second thread checked.
+# The threaded parts (queues, cross-thread sends, timers, the bubble thread) under ThreadSanitizer
+# (the preview's reference pictures as above).
 test-thread: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELLIX_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build build-tsan -j$(JOBS)

@@ -1,5 +1,7 @@
 #include "shell/app_thread.h"
 
+#include "windows/window_system.h"
+
 #include <condition_variable>
 #include <memory>
 #include <vector>
@@ -79,6 +81,11 @@ void AppThread::Loop() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  // The device is going: the programs still open close as a process's windows would, so that
+  // their forms and controls are released.
+  if (auto* system = windows::WindowSystem::Existing())
+    for (HWND hwnd : system->TopLevelOfThread(GetCurrentThreadId()))
+      if (IsWindow(hwnd)) DestroyWindow(hwnd);
   // Posted jobs nobody will run: free their callers.
   while (PeekMessageW(&msg, nullptr, kRunJob, kRunJob, PM_REMOVE)) {
     if (msg.hwnd) continue;

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
+#include <unordered_map>
 
 #include "windows/edit_buffer.h"
 #include "windows/window_system.h"
@@ -25,6 +27,15 @@ struct EditState {
 };
 
 EditState* StateOf(HWND hwnd) { return reinterpret_cast<EditState*>(GetWindowLongPtrW(hwnd, 0)); }
+
+// Every control's state is owned here as well as pointed to by its window: a device that shuts
+// down with controls still open frees windows without WM_NCDESTROY, and the next window system
+// lets go of what the previous one's controls left behind.
+std::mutex g_statesMutex;
+std::unordered_map<HWND, std::unique_ptr<EditState>>& States() {
+  static auto* states = new std::unordered_map<HWND, std::unique_ptr<EditState>>();
+  return *states;
+}
 
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
 
@@ -334,7 +345,12 @@ LRESULT OnKeyDown(HWND hwnd, EditState& state, WPARAM vk) {
 LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_CREATE) {
     auto* cs = reinterpret_cast<CREATESTRUCTW*>(lparam);
-    auto* state = new EditState((cs->style & ES_MULTILINE) != 0);
+    auto owned = std::make_unique<EditState>((cs->style & ES_MULTILINE) != 0);
+    EditState* state = owned.get();
+    {
+      std::lock_guard lock(g_statesMutex);
+      States()[hwnd] = std::move(owned);
+    }
     if (cs->lpszName && reinterpret_cast<uintptr_t>(cs->lpszName) >= 0x10000) state->buffer.SetText(cs->lpszName);
     SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(state));
     return 0;
@@ -345,7 +361,10 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
   switch (message) {
     case WM_NCDESTROY:
       SetWindowLongPtrW(hwnd, 0, 0);
-      delete state;
+      {
+        std::lock_guard lock(g_statesMutex);
+        States().erase(hwnd);
+      }
       return 0;
     case WM_GETDLGCODE:
       return DLGC_WANTCHARS | DLGC_HASSETSEL | DLGC_WANTARROWS | (b.multiline() ? DLGC_WANTALLKEYS : 0);
@@ -509,6 +528,10 @@ LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
 }  // namespace
 
 void RegisterEditClass(WindowSystem& system) {
+  {
+    std::lock_guard lock(g_statesMutex);
+    States().clear();
+  }
   WNDCLASSW wc{};
   wc.style = CS_GLOBALCLASS | CS_DBLCLKS;
   wc.lpfnWndProc = EditProc;

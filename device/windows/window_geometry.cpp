@@ -146,6 +146,14 @@ HWND WindowSystem::FindTopLevel(const std::u16string* class_name, const std::u16
   return nullptr;
 }
 
+std::vector<HWND> WindowSystem::TopLevelOfThread(uint32_t thread) {
+  std::lock_guard lock(mutex_);
+  std::vector<HWND> result;
+  for (Window* w : top_level_)
+    if (w->thread == thread) result.push_back(w->handle);
+  return result;
+}
+
 HWND WindowSystem::ChildWithId(HWND parent, LONG_PTR id) {
   std::lock_guard lock(mutex_);
   Window* w = Find(parent);

@@ -87,6 +87,7 @@ class WindowSystem {
   Result<LONG_PTR> SetLong(HWND hwnd, int index, LONG_PTR value, size_t width = sizeof(LONG));
   std::optional<std::u16string> Text(HWND hwnd);
   HWND FindTopLevel(const std::u16string* class_name, const std::u16string* text);
+  std::vector<HWND> TopLevelOfThread(uint32_t thread);
   HWND ChildWithId(HWND parent, LONG_PTR id);
 
   // ---- Geometry and visibility ----

@@ -78,6 +78,8 @@ class BubbleActionsTest : public pellix::testing::DeviceTest {
     record_.lpFolderEntryId = folderId_.data();
     record_.cbFolderEntryId = static_cast<DWORD>(folderId_.size());
     record_.pszSender = sender_.data();
+    if (message_) message_->Release();  // a test may notify twice
+    message_ = nullptr;
     EXPECT_EQ(session_->OpenEntry(record_.cbMsgEntryId, reinterpret_cast<LPENTRYID>(record_.lpMsgEntryId), nullptr,
                                   0, nullptr, reinterpret_cast<LPUNKNOWN*>(&message_)),
               S_OK);

@@ -71,11 +71,16 @@ bool TreePainted(device::windows::WindowSystem& system, HWND hwnd) {
 // Waits (real time) until the bubble is on the screen and drawn, with its soft keys.
 bool WaitForBubble(std::chrono::milliseconds timeout) {
   device::windows::WindowSystem& system = device::windows::WindowSystem::Get();
-  const auto end = std::chrono::steady_clock::now() + timeout;
+  const auto start = std::chrono::steady_clock::now();
+  const auto end = start + timeout;
   while (std::chrono::steady_clock::now() < end) {
     HWND popup = g_hPopupWindow;
     HWND bar = FindWindowW(MENUBAR_CLASSNAME, nullptr);
-    if (popup && IsWindowVisible(popup) && TreePainted(system, popup) && (!bar || TreePainted(system, bar))) {
+    // The soft keys come a moment after the popup on a slow machine: wait for them for most of
+    // the time allowed, and only then take a bubble without them.
+    const bool bar_may_be_missing = std::chrono::steady_clock::now() - start > timeout / 2;
+    if (popup && IsWindowVisible(popup) && TreePainted(system, popup) &&
+        (bar ? TreePainted(system, bar) : bar_may_be_missing)) {
       return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
