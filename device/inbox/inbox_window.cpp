@@ -363,10 +363,11 @@ void InboxWindow::CloseForm() {
   FormHost* host = host_;
   if (!host) return;
   host_ = nullptr;
-  frame_ = nullptr;
-  form_key_ = 0;
   host->DestroyFrame();
   delete host;
+  // Other threads watch these: they say "no form" only once the frame and the form are gone.
+  frame_ = nullptr;
+  form_key_ = 0;
   if (HWND list = list_) SetForegroundWindow(list);
 }
 
