@@ -6,6 +6,7 @@
 
 std::atomic<HWND> g_hOpenFormWindow{nullptr};
 std::atomic<BOOL> g_bReadWindowAnimating{FALSE};
+SHACTIVATEINFO g_ShellActivateInfo{sizeof(SHACTIVATEINFO), nullptr, 0, 0, 0, 0};
 
 namespace {
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <windows.h>
+#include <aygshell.h>
 
 #include <atomic>
 
@@ -20,6 +21,8 @@
 extern std::atomic<HWND> g_hOpenFormWindow;
 // Set while a read window animates the smileys (the same pictures the bubble animates).
 extern std::atomic<BOOL> g_bReadWindowAnimating;
+// The shell's activation record of the read and compose windows (the Inbox's thread only).
+extern SHACTIVATEINFO g_ShellActivateInfo;
 
 // A window that shows smiley pictures outside the bubble thread takes a use when it starts to
 // show them and gives it back when it no longer does.
