@@ -223,3 +223,25 @@ TEST_F(ReadWindowTest, TheBubblesCloseMessageClosesTheForm) {
 }
 
 }  // namespace
+
+namespace {
+
+// A German handheld in Berlin: the same moment in the person's own formats and local time.
+class GermanReadWindowTest : public ReadWindowTest {
+ protected:
+  pellix::device::Profile MakeProfile() const override {
+    pellix::device::Profile p;
+    p.locale = "de-DE";
+    p.time_zone = "Europe/Berlin";
+    p.time_zone_rule = "CET-1CEST,M3.5.0,M10.5.0/3";
+    return p;
+  }
+};
+
+TEST_F(GermanReadWindowTest, TheSentLineIsInThePersonsFormatsAndLocalTime) {
+  ReadWindow* window = OpenForm(Deliver(u"+4930111", u"Hallo"));
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(window->SentLine(), u"Sent: 05.12.2026 21:30");
+}
+
+}  // namespace
