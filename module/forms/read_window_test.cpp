@@ -177,6 +177,33 @@ TEST_F(ReadWindowTest, SelectAllAndCopyPutTheTextOnTheClipboard) {
   CloseClipboard();
 }
 
+TEST_F(ReadWindowTest, TheContextMenuOffersSelectAllAndCopy) {
+  ReadWindow* window = OpenForm(Deliver(u"+4930111", u"Pressed for long"));
+  ASSERT_NE(window, nullptr);
+  RECT view = {};
+  GetWindowRect(window->HtmlView(), &view);
+  const POINT at = {view.left + 60, view.top + 40};
+  auto& journal = device().journal();
+  const uint64_t from = journal.size();
+  // The view's canvas asks for its context menu (what a press held on it does).
+  const HWND canvas = GetWindow(window->HtmlView(), GW_CHILD);
+  const LPARAM point = MAKELPARAM(at.x, at.y);
+  Person::Get().AnswerMenu(MenuAnswer::ByText(u"Select All"));
+  SendMessageW(canvas, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(canvas), point);
+  ASSERT_TRUE(Pump([&] { return Journaled("input", "menu choose \"Select All\"", from); }));
+  EXPECT_TRUE(Journaled("input", "menu open at " + std::to_string(at.x) + "," + std::to_string(at.y), from));
+  Person::Get().AnswerMenu(MenuAnswer::ByText(u"Copy"));
+  SendMessageW(canvas, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(canvas), point);
+  const auto copied = [] {
+    if (!OpenClipboard(nullptr)) return false;
+    auto* text = static_cast<const WCHAR*>(GetClipboardData(CF_UNICODETEXT));
+    const bool found = text && std::u16string(text).find(u"Pressed for long") != std::u16string::npos;
+    CloseClipboard();
+    return found;
+  };
+  EXPECT_TRUE(Pump(copied));
+}
+
 TEST_F(ReadWindowTest, TheNumberMenuOpensAtTheDefaultPointUntilTheStylusGoesDown) {
   ReadWindow* window = OpenForm(Deliver(u"+4930111", u"Call +4930123456 now"));
   ASSERT_NE(window, nullptr);
