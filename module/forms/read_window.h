@@ -34,6 +34,9 @@ extern POINT g_ptReadWindowTap;
 // The last tapped link that is not a web address: a number, or "mailto:" and an address.
 extern LPWSTR g_pszReadWindowLink;
 
+// Frees the saved link target (g_pszReadWindowLink) and forgets it.
+void FreeReadWindowLink();
+
 // The number in a sender address: from its first '+' or digit on; null when it has none.
 LPCWSTR FindNumberStart(LPCWSTR address);
 
