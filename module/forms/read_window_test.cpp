@@ -228,6 +228,25 @@ TEST_F(ReadWindowTest, TheNumberMenuOpensAtTheDefaultPointUntilTheStylusGoesDown
   EXPECT_TRUE(Journaled("input", "menu open at " + std::to_string(at.x) + "," + std::to_string(at.y), from));
 }
 
+TEST_F(ReadWindowTest, TheNumberMenuSendsAnSmsToTheNumberOrSavesIt) {
+  ReadWindow* window = OpenForm(Deliver(u"+4930111", u"Call +4930123456 now"));
+  ASSERT_NE(window, nullptr);
+  const uint64_t from = device().journal().size();
+  Person::Get().AnswerMenu(MenuAnswer::ByText(u"Send SMS"));
+  Notify(NM_HOTSPOT, u"+4930123456");
+  EXPECT_TRUE(Pump([&] { return Journaled("compose", "+4930123456", from); }));
+
+  Person::Get().AnswerMenu(MenuAnswer::ByText(u"Save to contacts"));
+  Person::Get().AnswerContactCard(true);
+  Notify(NM_HOTSPOT, u"+4930123456");
+  auto& contacts = pellix::device::contacts::ContactStore::Of(device());
+  EXPECT_TRUE(Pump([&] { return contacts.List().size() == 1u; }));
+  // The number is used once: a later "Call" without a new tap dials nothing.
+  EXPECT_EQ(g_pszReadWindowLink, nullptr);
+  SendMessageW(window->Window(), WM_COMMAND, IDM_CALL, 0);
+  EXPECT_FALSE(Journaled("call", "dialled", from));
+}
+
 TEST_F(ReadWindowTest, LinksOpenTheBrowserOrANewMail) {
   OpenForm(Deliver(u"+4930111", u"See http://example.org or write to a@b.org"));
   ASSERT_NE(form_, nullptr);
