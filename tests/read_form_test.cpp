@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 
@@ -62,6 +63,10 @@ TEST_F(ReadFormToolTest, TheInboxOpensTheModulesReadFormAndActsThroughIt) {
   // Composing went to the Inbox's own form module through the module's provider.
   const std::string log = Tool("log").out;
   EXPECT_NE(log.find("No custom compose form!"), std::string::npos) << log;
+  std::ifstream journal(image_ / "journal.log", std::ios::binary);
+  const std::string journalText((std::istreambuf_iterator<char>(journal)), {});
+  EXPECT_NE(journalText.find("opened in the read form"), std::string::npos);
+  EXPECT_EQ(journalText.find("the registered form module made no form"), std::string::npos);
   // Delete took the message the form showed after Right.
   EXPECT_NE(Tool("store list --folder 'Deleted Items'").out.find("The older one"), std::string::npos);
 }
