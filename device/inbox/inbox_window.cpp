@@ -349,6 +349,7 @@ void InboxWindow::Run(std::promise<HWND>* ready) {
       BOOL handled = FALSE;
       host_->form()->PreTranslateMessage(&msg, &handled);
       if (handled) continue;
+      if (FormShortcut(msg)) continue;
     }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -357,6 +358,33 @@ void InboxWindow::Run(std::promise<HWND>* ready) {
   list_ = nullptr;
   DestroyWindow(list);
   g_window = nullptr;
+}
+
+bool InboxWindow::FormShortcut(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || !host_ || !host_->form()) return false;
+  const HWND frame = host_->frame();
+  if (!frame || (msg.hwnd != frame && !IsChild(frame, msg.hwnd))) return false;
+  // The keys of the frame's menu bar: each asks the form for the action, if it offers it.
+  struct Shortcut {
+    WPARAM key;
+    UINT action;
+    DWORD mask;
+  };
+  static constexpr Shortcut kShortcuts[] = {{VK_DELETE, IFA_DELETE, IFAM_DELETE},
+                                            {'R', IFA_REPLY, IFAM_REPLY},
+                                            {'F', IFA_FORWARD, IFAM_FORWARD},
+                                            {VK_ESCAPE, IFA_CLOSE, IFAM_CLOSE}};
+  for (const Shortcut& s : kShortcuts) {
+    if (msg.wParam != s.key) continue;
+    IInboxMessageForm* form = host_->form();
+    DWORD offered = 0;
+    if (FAILED(form->GetActionMask(s.mask, &offered)) || !(offered & s.mask)) return true;
+    form->AddRef();  // the action may close the form
+    form->DoAction(s.action, 0, 0);
+    form->Release();
+    return true;
+  }
+  return false;
 }
 
 void InboxWindow::CloseForm() {

@@ -1,7 +1,8 @@
 // The Inbox's window: the SMS Inbox's message list, and the message opened in the read form
 // of the form module that the registry names for its class. The form sits in a frame window
 // of the Inbox, with the Inbox as its host: closing, next and previous message, delete, reply
-// and forward act on the store and the list.
+// and forward act on the store and the list. Keys the form does not keep reach the frame's
+// menu bar, which asks the form for Delete, Reply, Forward and Close.
 //
 // Threads: the list window, the frames and the forms belong to the Inbox's user-interface
 // thread, which this class starts; every form call is made there. Show, Open, Refresh and the
@@ -66,6 +67,9 @@ class InboxWindow {
   void Paint(HWND hwnd);
   HRESULT OpenOnThread(int64_t key, std::string* why);
   void CloseForm();
+  // The Inbox's shortcuts for the open form's menu bar (Delete, R reply, F forward, Escape
+  // close), as form actions. True when `msg` was one of them.
+  bool FormShortcut(const MSG& msg);
   // The key next to `key` in the list: older (+1) or newer (-1); 0 when there is none.
   int64_t Neighbour(int64_t key, int step) const;
   int RowHeight() const;

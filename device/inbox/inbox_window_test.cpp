@@ -335,3 +335,32 @@ TEST_F(InboxWindowTest, ATapOnARowOpensItsMessage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(InboxWindowTest, TheMenuBarKeysAskAFormThatKeepsNoKeysForItsActions) {
+  // The Inbox's own SMS read form leaves Delete, Reply and Escape to the frame's menu bar.
+  const int64_t older = Add(u"+4930111", u"one", u"IPM.SMStext");
+  const int64_t newer = Add(u"+4930222", u"two", u"IPM.SMStext");
+  ASSERT_NE(Window().Show(), nullptr);
+  ASSERT_TRUE(Window().Open(newer).ok());
+  Person::Get().TypeKey(VK_DELETE);
+  ASSERT_TRUE(Eventually([&] { return Window().form_message() == older; }));
+  auto& engine = store::MessageStore::Of(device());
+  auto deleted = engine.FolderByRole(store::SmsStore(engine)->key, store::FolderRole::kDeletedItems);
+  EXPECT_EQ(*engine.FolderOf(newer), deleted->key);
+
+  Person::Get().TypeKey('R');
+  ASSERT_TRUE(Eventually([&] { return !device().journal().EntriesOfKind(journal_kind::kCompose).empty(); }));
+  EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("+4930111"), std::string::npos);
+}
+
+TEST_F(InboxWindowTest, EscapeClosesTheReadForm) {
+  const int64_t key = Add(u"+4930111", u"one", u"IPM.SMStext");
+  ASSERT_NE(Window().Show(), nullptr);
+  ASSERT_TRUE(Window().Open(key).ok());
+  Person::Get().TypeKey(VK_ESCAPE);
+  EXPECT_TRUE(Eventually([&] { return Window().form_frame() == nullptr; }));
+}
+
+}  // namespace

@@ -14,6 +14,7 @@
 #include "bubble/skin_shape.h"
 #include "core/debug_log.h"
 #include "core/settings.h"
+#include "forms/number_menu.h"
 #include "forms/open_form.h"
 #include "forms/picture.h"
 #include "render/smiley_table.h"
@@ -203,13 +204,7 @@ LRESULT OnRemoveNotification(HWND hwnd, LPARAM lParam) {
   return 0;
 }
 
-void OpenNumberMenu(HWND hwnd) {
-  HMENU menu = LoadMenuW(ModuleInstance(), MAKEINTRESOURCE(IDR_MENU_NUMBER));
-  if (!menu) return;
-  if (HMENU popup = GetSubMenu(menu, 0))
-    TrackPopupMenuEx(popup, 0, g_ptTap.x, g_ptTap.y, hwnd, nullptr);
-  DestroyMenu(menu);
-}
+void OpenNumberMenu(HWND hwnd) { TrackNumberMenu(hwnd, g_ptTap); }
 
 LRESULT OnHotspot(HWND hwnd, const NM_HTMLVIEW* view) {
   FreePendingLink();

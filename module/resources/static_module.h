@@ -5,6 +5,7 @@
 // the device's loader, which module code never does.
 #pragma once
 
+#include "forms/form_provider.h"
 #include "install/message_class.h"
 #include "install/registration.h"
 #include "kernel/module_loader.h"
@@ -31,6 +32,7 @@ inline HINSTANCE AttachStaticPellixRule() {
           {"DllRegisterForms", 0, reinterpret_cast<void*>(&DllRegisterForms)},
           {"DllUnregisterForms", 0, reinterpret_cast<void*>(&DllUnregisterForms)},
           {"MakeAllRavloSMSClass", 0, reinterpret_cast<void*>(&MakeAllRavloSMSClass)},
+          {"FormFactoryEx", 0, reinterpret_cast<void*>(&FormFactoryEx)},
       },
       // No entry point: these hosts load settings, smileys and templates themselves, in the
       // order each of them needs, and call DllMain directly where they test it.

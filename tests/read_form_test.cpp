@@ -1,0 +1,129 @@
+// The installed module's read form in the device's Inbox, driven by pellix-device scripts as a
+// person uses it: opened from the Inbox, walked, deleted and replied to through the Inbox, and
+// compared pixel for pixel with its reference pictures at QVGA and VGA (PELLIX_UPDATE_GOLDEN=1
+// writes new ones to tests/data/golden/; look at them before committing them).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <ostream>
+#include <string>
+
+#include "imaging/decoded_image.h"
+#include "kernel/host_file.h"
+#include "testing/temp_image.h"
+#include "tool_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using pellix::testing::RunTool;
+using pellix::testing::ToolRun;
+
+const char kSettings[] = "'HKCU\\Software\\Halvane Quorrin Softwares\\Pellix'";
+
+class ReadFormToolTest : public ::testing::Test {
+ protected:
+  ToolRun Tool(const std::string& args) { return RunTool(image_, args, false); }
+  // Runs `text` as a script; its output and errors together.
+  ToolRun Script(const std::string& text) {
+    const fs::path path = dir_.path() / ("script" + std::to_string(++scripts_) + ".txt");
+    std::ofstream(path, std::ios::binary) << text;
+    return RunTool(image_, "run '" + path.string() + "'");
+  }
+  void Install(const std::string& init) {
+    ASSERT_EQ(Tool(init).status, 0);
+    ASSERT_EQ(Tool("install").status, 0);
+    ASSERT_EQ(Tool(std::string("reg set ") + kSettings + " DebugLogging dword 1").status, 0);
+  }
+
+  pellix::testing::TempDir dir_;
+  fs::path image_ = dir_.path() / "image";
+  int scripts_ = 0;
+};
+
+TEST_F(ReadFormToolTest, TheInboxOpensTheModulesReadFormAndActsThroughIt) {
+  Install("init --clock-speed 50");
+  ASSERT_EQ(Tool("store add --from +4930111 --time 2026-12-05T19:00 'The older one'").status, 0);
+  ASSERT_EQ(Tool("store add --from +4930222 --time 2026-12-05T20:30 'Hi :) call +4930123456'").status, 0);
+  const ToolRun run = Script(
+      "open latest\n"
+      "expect journal 'opened in the read form of .Windows.PellixRule.dll'\n"
+      "expect screen-text 'call +4930123456'\n"
+      "key right\n"
+      "expect journal 'the form shows the next message'\n"
+      "expect screen-text 'The older one'\n"
+      "key delete\n"
+      "expect journal 'moved to Deleted Items'\n"
+      "key r\n"
+      "expect journal '^compose .*\\+4930222'\n");
+  EXPECT_EQ(run.status, 0) << run.out;
+  // Composing went to the Inbox's own form module through the module's provider.
+  const std::string log = Tool("log").out;
+  EXPECT_NE(log.find("No custom compose form!"), std::string::npos) << log;
+  std::ifstream journal(image_ / "journal.log", std::ios::binary);
+  const std::string journalText((std::istreambuf_iterator<char>(journal)), {});
+  EXPECT_NE(journalText.find("opened in the read form"), std::string::npos);
+  EXPECT_EQ(journalText.find("the registered form module made no form"), std::string::npos);
+  // Delete took the message the form showed after Right.
+  EXPECT_NE(Tool("store list --folder 'Deleted Items'").out.find("The older one"), std::string::npos);
+}
+
+struct Screen {
+  const char* size;
+  int dpi;
+};
+
+void PrintTo(const Screen& s, std::ostream* out) { *out << s.size << "@" << s.dpi; }
+
+class ReadFormGoldenTest : public ReadFormToolTest, public ::testing::WithParamInterface<Screen> {};
+
+TEST_P(ReadFormGoldenTest, AMessageWithSmileysAndAContactPictureMatchesItsReferencePicture) {
+  const Screen screen = GetParam();
+  Install(std::string("init --screen ") + screen.size + " --dpi " + std::to_string(screen.dpi));
+  // Still pictures only, and no animation: the picture must not depend on when it is taken.
+  ASSERT_EQ(Tool(std::string("reg set ") + kSettings + " Animation dword 0").status, 0);
+  const std::string picture = std::string(PELLIX_SKINS_DIR) + "/default/Smileys/cool.gif";
+  ASSERT_EQ(Tool("contacts add --name 'Ada Quill' --phone '+49 171 234567' --picture '" + picture + "'").status, 0);
+  ASSERT_EQ(Tool("store add --from +49171234567 --time 2026-12-05T20:30 "
+                 "'Hi Ada :) see you at 8 :D call me on +4930123456 or see http://example.org'")
+                .status,
+            0);
+  const fs::path shot = dir_.path() / "read-form.png";
+  const ToolRun run = Script("open latest\nscreenshot '" + shot.string() + "'\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+
+  const fs::path golden =
+      fs::path(PELLIX_TEST_DATA_DIR) / "golden" / (std::string("read_form_") + screen.size + ".png");
+  if (std::getenv("PELLIX_UPDATE_GOLDEN")) {
+    fs::create_directories(golden.parent_path());
+    fs::copy_file(shot, golden, fs::copy_options::overwrite_existing);
+    GTEST_SKIP() << "wrote " << golden;
+  }
+  auto expected_file = pellix::device::ReadHostFile(golden, 16u << 20);
+  ASSERT_TRUE(expected_file.ok()) << golden;
+  auto actual_file = pellix::device::ReadHostFile(shot, 16u << 20);
+  ASSERT_TRUE(actual_file.ok());
+  auto expected = pellix::device::imaging::DecodePng(*expected_file);
+  auto actual = pellix::device::imaging::DecodePng(*actual_file);
+  ASSERT_TRUE(expected.ok() && actual.ok());
+  ASSERT_EQ(actual->width, expected->width);
+  ASSERT_EQ(actual->height, expected->height);
+  size_t differing = 0;
+  const auto& a = actual->frames[0].pixels;
+  const auto& e = expected->frames[0].pixels;
+  for (size_t i = 0; i < a.size(); ++i) differing += a[i] != e[i];
+  if (differing) {
+    const fs::path kept = fs::temp_directory_path() / (std::string("pellix-read-form-") + screen.size + ".png");
+    fs::copy_file(shot, kept, fs::copy_options::overwrite_existing);
+    ADD_FAILURE() << differing << " pixels differ from " << golden << "; the screen is kept as " << kept;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(QvgaAndVga, ReadFormGoldenTest,
+                         ::testing::Values(Screen{"240x320", 96}, Screen{"480x640", 192}),
+                         [](const ::testing::TestParamInfo<Screen>& info) { return std::string(info.param.size); });
+
+}  // namespace
