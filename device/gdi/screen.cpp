@@ -64,16 +64,7 @@ void Screen::DrawDesktop(int dpi) {
 
   // Title bar.
   VerticalGradient(desktop_, Rect{0, 0, w, title_bar_height_}, 0x1C4FA8, 0x0A2A6E);
-  const int flag = scaled(12), fx = scaled(6), fy = (title_bar_height_ - flag) / 2;
-  // A plain white dot as the home button's mark.
-  const int r = flag / 2;
-  for (int dy = -r; dy <= r; ++dy)
-    for (int dx = -r; dx <= r; ++dx)
-      if (dx * dx + dy * dy <= r * r) desktop_.Set(fx + r + dx, fy + r + dy, 0xFFFFFF);
-  const Font title{FontStyle::kBold, scaled(12)};
-  const FontMetrics tm = fonts.Metrics(title);
-  fonts.Draw(desktop_, title, fx + flag + scaled(6), (title_bar_height_ - tm.height) / 2,
-             u"Home", 0xFFFFFF, desktop_.bounds());
+  DrawTitle(desktop_, u"Home");
   // Signal bars and a battery at the right end.
   const int bar = scaled(3), base = title_bar_height_ - scaled(7);
   int x = w - scaled(48);
@@ -103,6 +94,39 @@ void Screen::DrawDesktop(int dpi) {
              desktop_.bounds());
   fonts.Draw(desktop_, label, w / 2 + (w / 2 - fonts.Advance(label, right)) / 2, ly, right,
              0xFFFFFF, desktop_.bounds());
+}
+
+// The left part of the title bar: the home button's mark and the title, stopping short of the
+// signal bars at the right end.
+void Screen::DrawTitle(Surface& target, std::u16string_view title) {
+  auto scaled = [this](int px) { return std::max(1, px * dpi_ / 96); };
+  const Rect band{0, 0, std::max(0, target.width() - scaled(52)), title_bar_height_};
+  VerticalGradient(target, Rect{band.left, band.top, band.right, band.bottom}, 0x1C4FA8, 0x0A2A6E);
+  const int flag = scaled(12), fx = scaled(6), fy = (title_bar_height_ - flag) / 2;
+  // A plain white dot as the home button's mark.
+  const int r = flag / 2;
+  for (int dy = -r; dy <= r; ++dy)
+    for (int dx = -r; dx <= r; ++dx)
+      if (dx * dx + dy * dy <= r * r && band.Contains(fx + r + dx, fy + r + dy))
+        target.Set(fx + r + dx, fy + r + dy, 0xFFFFFF);
+  FontEngine& fonts = FontEngine::Shared();
+  const Font font{FontStyle::kBold, scaled(12)};
+  const FontMetrics tm = fonts.Metrics(font);
+  fonts.Draw(target, font, fx + flag + scaled(6), (title_bar_height_ - tm.height) / 2, title, 0xFFFFFF, band);
+}
+
+// As on the handheld, the title bar names the application in front: the title of the topmost
+// top-level window that fills the space between the bars. Bubbles and boxes are smaller and
+// leave the title as it is.
+const std::u16string* Screen::ApplicationTitle(const std::vector<WindowInfo>& windows) const {
+  const int w = framebuffer_.width(), h = framebuffer_.height();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if (it->parent || !it->visible) continue;
+    const Rect& r = it->window;
+    if (r.left <= 0 && r.top <= title_bar_height_ && r.right >= w && r.bottom >= h - soft_key_bar_height_)
+      return &it->text;
+  }
+  return nullptr;
 }
 
 Region Screen::VisibleRegion(const WindowInfo& window, const std::vector<WindowInfo>& all) {
@@ -158,6 +182,7 @@ const Surface& Screen::Compose() {
   const Surface& under = desktop();
   framebuffer_.Copy(under, 0, 0, under.bounds());
   auto windows = Windows().VisibleWindows();
+  if (const std::u16string* title = ApplicationTitle(windows)) DrawTitle(framebuffer_, *title);
   ComposeWindows(framebuffer_, windows, 0, 0);
   // Forget the surfaces of windows that are gone.
   if (windows_.size() > windows.size()) {
@@ -205,6 +230,11 @@ Region Screen::TakeDamage() {
     for (size_t i = first; i < last_layout_.size(); ++i) AddDamage(last_layout_[i].window);
     for (size_t i = first; i < layout.size(); ++i) AddDamage(layout[i].window);
   }
+  // A new application in front, or a new title, changes the title bar.
+  const std::u16string* title = ApplicationTitle(layout);
+  std::optional<std::u16string> now = title ? std::optional<std::u16string>(*title) : std::nullopt;
+  if (now != last_title_) AddDamage(Rect{0, 0, framebuffer_.width(), title_bar_height_});
+  last_title_ = std::move(now);
   last_layout_ = std::move(layout);
   Region taken = std::move(damage_);
   damage_ = Region();

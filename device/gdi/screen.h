@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>  // before windows.h: the SDK declares wcstol for WCHAR
+#include <optional>
 #include <unordered_map>
 
 #include <windows.h>
@@ -63,6 +64,8 @@ class Screen {
 
  private:
   void DrawDesktop(int dpi);
+  void DrawTitle(Surface& target, std::u16string_view title);
+  const std::u16string* ApplicationTitle(const std::vector<WindowInfo>& windows) const;
   void ComposeWindows(Surface& target, const std::vector<WindowInfo>& windows, int origin_x,
                       int origin_y);
 
@@ -77,6 +80,7 @@ class Screen {
   // shape, appeared or went away. Damage is kept only once TakeDamage was first called.
   std::vector<WindowInfo> last_layout_;
   bool layout_seen_ = false;
+  std::optional<std::u16string> last_title_;  // the application title TakeDamage last saw
 };
 
 Screen& TheScreen();

@@ -141,6 +141,43 @@ TEST_F(ScreenTest, WindowsComposeInZOrderClippedByRegionsAndParents) {
   EXPECT_EQ(ScreenAt(100, 60), DesktopAt(100, 60));
 }
 
+TEST_F(ScreenTest, TheTitleBarNamesTheApplicationThatFillsTheWorkArea) {
+  int bar = 0;
+  {
+    std::lock_guard lock(Gdi().mutex());
+    bar = TheScreen().title_bar_height();
+    TheScreen().TakeDamage();  // from now on, damage is tracked
+  }
+  auto title_differs = [&] {
+    for (int y = 0; y < bar; ++y)
+      for (int x = 20; x < 120; ++x)
+        if (ScreenAt(x, y) != DesktopAt(x, y)) return true;
+    return false;
+  };
+  auto title_damaged = [&] {
+    std::lock_guard lock(Gdi().mutex());
+    return TheScreen().TakeDamage().Intersect(Region(Rect{0, 0, 240, bar})).Area() > 0;
+  };
+  // A bubble is no application: the desktop's title stays.
+  WindowInfo bubble = Window(1, Rect{10, 100, 230, 200});
+  bubble.text = u"Bubble";
+  fake_.windows = {bubble};
+  EXPECT_FALSE(title_differs());
+  EXPECT_FALSE(title_damaged());
+
+  WindowInfo app = Window(2, Rect{0, bar, 240, 320 - GetSystemMetrics(SM_CYMENU)});
+  app.text = u"Tasks";
+  fake_.windows = {app, bubble};
+  EXPECT_TRUE(title_damaged());
+  EXPECT_TRUE(title_differs());
+  // A new title is new damage; the application's going brings the desktop's title back.
+  fake_.windows[0].text = u"Notes";
+  EXPECT_TRUE(title_damaged());
+  fake_.windows = {bubble};
+  EXPECT_TRUE(title_damaged());
+  EXPECT_FALSE(title_differs());
+}
+
 TEST_F(ScreenTest, WindowContextsDrawInTheClientAreaOrTheWholeWindow) {
   WindowInfo w = Window(7, Rect{0, 30, 100, 130});
   w.client = Rect{10, 50, 90, 120};

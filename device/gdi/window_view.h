@@ -27,6 +27,7 @@ struct WindowInfo {
   std::optional<Region> region;    // window region in window coordinates, if any
   HBRUSH background = nullptr;     // the class background brush
   bool visible = false;            // the window and all its ancestors are shown
+  std::u16string text;             // the window's text (a top-level window's title)
 };
 
 struct UpdateArea {

@@ -5,6 +5,7 @@
 #include <mapitags.h>
 
 #include "kernel/device.h"
+#include "shell/menu_bar.h"
 #include "person/journal.h"
 #include "store/entry_id.h"
 #include "store/message_store.h"
@@ -18,6 +19,10 @@ constexpr WCHAR kFrameClass[] = u"INBOXFORMFRAME";
 constexpr UINT kRefreshMessage = WM_APP + 1;
 constexpr UINT kOpenMessage = WM_APP + 2;      // lParam: the key; answers an HRESULT
 constexpr UINT kCloseFormMessage = WM_APP + 3;
+constexpr UINT kFormActionMessage = WM_APP + 5;  // wParam: the IFA_ action to ask the open form for
+// The read frame's menu commands carry the form action they ask for.
+constexpr UINT kFirstActionCommand = 0x7100;
+constexpr UINT kLastActionCommand = kFirstActionCommand + 0xFF;
 constexpr UINT kQuitMessage = WM_APP + 4;
 constexpr size_t kListLimit = 500;  // the list shows the newest messages only
 
@@ -36,6 +41,13 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_CLOSE:
       // The form asked its frame to close: the list takes the form down on its own turn.
       if (g_window && g_window->list_window()) PostMessageW(g_window->list_window(), kCloseFormMessage, 0, 0);
+      return 0;
+    case WM_COMMAND:
+      // A choice on the frame's soft keys: the list asks the form on its own turn, as the
+      // action may close the frame.
+      if (LOWORD(wParam) >= kFirstActionCommand && LOWORD(wParam) <= kLastActionCommand && g_window &&
+          g_window->list_window())
+        PostMessageW(g_window->list_window(), kFormActionMessage, LOWORD(wParam) - kFirstActionCommand, 0);
       return 0;
     default:
       return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -117,6 +129,7 @@ class FormHost final : public IInboxFormHost {
     }
     key_ = key;
     MarkRead(key);
+    CreateSoftKeys();
     SetForegroundWindow(frame_);
     device_.journal().Append(journal_kind::kInbox, "message " + std::to_string(key) + " opened in the read form of " +
                                                        Utf16ToUtf8(*path));
@@ -128,6 +141,8 @@ class FormHost final : public IInboxFormHost {
   int64_t key() const { return key_; }
 
   void DestroyFrame() {
+    if (bar_) DestroyWindow(bar_);
+    bar_ = nullptr;
     if (frame_) DestroyWindow(frame_);
     frame_ = nullptr;
   }
@@ -163,6 +178,24 @@ class FormHost final : public IInboxFormHost {
   }
 
  private:
+  // "Reply" on the left soft key and the form's actions under "Menu", as the Inbox offers them
+  // for every read form; the form decides (its action mask) which of them it takes.
+  void CreateSoftKeys() {
+    auto item = [](UINT action) { return static_cast<UINT_PTR>(kFirstActionCommand + action); };
+    HMENU menu = CreateMenu();
+    HMENU more = CreatePopupMenu();
+    AppendMenuW(more, MF_STRING, item(IFA_REPLY), u"Reply");
+    AppendMenuW(more, MF_STRING, item(IFA_FORWARD), u"Forward");
+    AppendMenuW(more, MF_STRING, item(IFA_DELETE), u"Delete");
+    AppendMenuW(more, MF_STRING, item(IFA_SAVETOCONTACTS), u"Save to Contacts");
+    AppendMenuW(more, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(more, MF_STRING, item(IFA_CLOSE), u"Close");
+    AppendMenuW(menu, MF_STRING, item(IFA_REPLY), u"Reply");
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(more), u"Menu");
+    bar_ = shell::CreateMenuBarWindow(frame_, menu, true, true);
+    if (!bar_) DestroyMenu(menu);
+  }
+
   IMessage* OpenMessage(int64_t key) {
     if (!session_) {
       if (FAILED(MAPILogonEx(0, nullptr, nullptr, 0, &session_))) return nullptr;
@@ -245,6 +278,7 @@ class FormHost final : public IInboxFormHost {
   IInboxFormProvider* provider_ = nullptr;
   IInboxMessageForm* form_ = nullptr;
   HWND frame_ = nullptr;
+  HWND bar_ = nullptr;  // the read frame's soft keys
   int64_t key_ = 0;
   LPMAPISESSION session_ = nullptr;
   LPMDB store_ = nullptr;
@@ -364,27 +398,34 @@ bool InboxWindow::FormShortcut(const MSG& msg) {
   if (msg.message != WM_KEYDOWN || !host_ || !host_->form()) return false;
   const HWND frame = host_->frame();
   if (!frame || (msg.hwnd != frame && !IsChild(frame, msg.hwnd))) return false;
-  // The keys of the frame's menu bar: each asks the form for the action, if it offers it.
-  struct Shortcut {
-    WPARAM key;
-    UINT action;
-    DWORD mask;
-  };
-  static constexpr Shortcut kShortcuts[] = {{VK_DELETE, IFA_DELETE, IFAM_DELETE},
-                                            {'R', IFA_REPLY, IFAM_REPLY},
-                                            {'F', IFA_FORWARD, IFAM_FORWARD},
-                                            {VK_ESCAPE, IFA_CLOSE, IFAM_CLOSE}};
-  for (const Shortcut& s : kShortcuts) {
-    if (msg.wParam != s.key) continue;
-    IInboxMessageForm* form = host_->form();
-    DWORD offered = 0;
-    if (FAILED(form->GetActionMask(s.mask, &offered)) || !(offered & s.mask)) return true;
-    form->AddRef();  // the action may close the form
-    form->DoAction(s.action, 0, 0);
-    form->Release();
+  // The keys of the frame's menu bar: each asks the form for the action.
+  static constexpr std::pair<WPARAM, UINT> kShortcuts[] = {
+      {VK_DELETE, IFA_DELETE}, {'R', IFA_REPLY}, {'F', IFA_FORWARD}, {VK_ESCAPE, IFA_CLOSE}};
+  for (const auto& [key, action] : kShortcuts) {
+    if (msg.wParam != key) continue;
+    RunFormAction(action);
     return true;
   }
   return false;
+}
+
+void InboxWindow::RunFormAction(UINT action) {
+  if (!host_ || !host_->form()) return;
+  IInboxMessageForm* form = host_->form();
+  // Actions with a mask bit are asked for only when the form offers them.
+  DWORD mask = 0;
+  switch (action) {
+    case IFA_CLOSE: mask = IFAM_CLOSE; break;
+    case IFA_DELETE: mask = IFAM_DELETE; break;
+    case IFA_REPLY: mask = IFAM_REPLY; break;
+    case IFA_FORWARD: mask = IFAM_FORWARD; break;
+    default: break;
+  }
+  DWORD offered = 0;
+  if (mask && (FAILED(form->GetActionMask(mask, &offered)) || !(offered & mask))) return;
+  form->AddRef();  // the action may close the form
+  form->DoAction(action, 0, 0);
+  form->Release();
 }
 
 void InboxWindow::CloseForm() {
@@ -522,6 +563,9 @@ LRESULT InboxWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       return OpenOnThread(static_cast<int64_t>(lParam), reinterpret_cast<std::string*>(wParam));
     case kCloseFormMessage:
       CloseForm();
+      return 0;
+    case kFormActionMessage:
+      RunFormAction(static_cast<UINT>(wParam));
       return 0;
     case WM_LBUTTONUP: {
       const int row = static_cast<short>(HIWORD(lParam)) / RowHeight();

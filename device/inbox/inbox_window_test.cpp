@@ -19,6 +19,7 @@
 #include "inbox/message_list.h"
 #include "kernel/module_loader.h"
 #include "person/person.h"
+#include "shell/menu_bar.h"
 #include "store/message_store.h"
 #include "store/sms_delivery.h"
 #include "testing/temp_image.h"
@@ -351,6 +352,28 @@ TEST_F(InboxWindowTest, TheMenuBarKeysAskAFormThatKeepsNoKeysForItsActions) {
   EXPECT_EQ(*engine.FolderOf(newer), deleted->key);
 
   Person::Get().TypeKey('R');
+  ASSERT_TRUE(Eventually([&] { return !device().journal().EntriesOfKind(journal_kind::kCompose).empty(); }));
+  EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("+4930111"), std::string::npos);
+}
+
+TEST_F(InboxWindowTest, TheReadFramesSoftKeysReplyAndOfferTheFormsActions) {
+  const int64_t older = Add(u"+4930111", u"one", u"IPM.SMStext");
+  const int64_t newer = Add(u"+4930222", u"two", u"IPM.SMStext");
+  ASSERT_NE(Window().Show(), nullptr);
+  ASSERT_TRUE(Window().Open(newer).ok());
+  HWND bar = shell::SoftKeyBar();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(shell::SoftKeyText(bar, 0), u"Reply");
+  EXPECT_EQ(shell::SoftKeyText(bar, 1), u"Menu");
+
+  Person::Get().AnswerMenu(MenuAnswer::ByText(u"Delete"));
+  ASSERT_TRUE(shell::PressSoftKey(1));
+  ASSERT_TRUE(Eventually([&] { return Window().form_message() == older; }));
+  auto& engine = store::MessageStore::Of(device());
+  auto deleted = engine.FolderByRole(store::SmsStore(engine)->key, store::FolderRole::kDeletedItems);
+  EXPECT_EQ(*engine.FolderOf(newer), deleted->key);
+
+  ASSERT_TRUE(shell::PressSoftKey(0));
   ASSERT_TRUE(Eventually([&] { return !device().journal().EntriesOfKind(journal_kind::kCompose).empty(); }));
   EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("+4930111"), std::string::npos);
 }

@@ -12,7 +12,7 @@ gdi::Rect ToRect(const RECT& r) { return gdi::Rect{r.left, r.top, r.right, r.bot
 
 gdi::WindowInfo ToInfo(const WindowSnapshot& s) {
   return gdi::WindowInfo{s.hwnd, s.parent, ToRect(s.window_rect), ToRect(s.client_rect),
-                         s.region, s.background, s.visible};
+                         s.region, s.background, s.visible, s.text};
 }
 
 // What the graphics engine reads, installed while the window system exists.
