@@ -284,8 +284,11 @@ TEST_F(WindowTest, ActivationNoticeReadLateOnAnotherThreadLeavesTheNewerWindowAc
   SetActiveWindow(mine);
   go.set_value();
   pumped.get_future().wait();
-  EXPECT_EQ(GetForegroundWindow(), mine);
-  EXPECT_EQ(GetFocus(), mine);
+  const HWND foreground = GetForegroundWindow(), focus = GetFocus();
+  done.set_value();
+  other.join();
+  EXPECT_EQ(foreground, mine);
+  EXPECT_EQ(focus, mine);
   // The notices did reach it, in order.
   std::vector<Seen> seen;
   for (const Seen& s : Recorder::Get().Only({WM_ACTIVATE}))
@@ -293,8 +296,6 @@ TEST_F(WindowTest, ActivationNoticeReadLateOnAnotherThreadLeavesTheNewerWindowAc
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(LOWORD(seen[0].wparam), WA_ACTIVE);
   EXPECT_EQ(LOWORD(seen[1].wparam), WA_INACTIVE);
-  done.set_value();
-  other.join();
 }
 
 TEST_F(WindowTest, FocusMovesWithKillAndSetFocus) {
