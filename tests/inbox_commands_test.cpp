@@ -112,6 +112,10 @@ TEST_F(InboxCommandsTest, StepsReportWhatTheyFound) {
       {"key warp", "unknown key warp"},
       {"softkey middle", "softkey takes left or right"},
       {"tap-link +4930999", "no link to +4930999 is on the screen"},
+      {"expect clipboard 'copied'", "the clipboard holds no text"},
+      {"expect clipboard", "expect clipboard takes one text"},
+      {"open latest", "the Inbox is empty"},
+      {"open 0A0B", "not a message's entry identifier: 0A0B"},
       {"expect screen-text 'not there'", "the screen does not show \"not there\"; it shows:\n  Text Messages"},
       {"screenshot '" + (image_ / "inside.png").string() + "'", "is inside the device image"},
   };
@@ -137,6 +141,30 @@ TEST_F(InboxCommandsTest, ScreenshotsAndSettingsTakeEffect) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(fs::exists(shot));
   EXPECT_NE(run.out.find("screenshot " + shot.string()), std::string::npos);
+}
+
+// `open` shows a message in the read form of the form module its class names; the newest
+// message, or the one named, whichever the list shows first.
+TEST_F(InboxCommandsTest, OpenShowsTheNamedMessageInItsReadForm) {
+  ToolRun first = Tool("deliver --from +4930111 'first one'");
+  ASSERT_EQ(first.status, 0) << first.err;
+  const std::string first_id = first.out.substr(0, first.out.find('\n'));
+  std::string script = "deliver --from +4930222 'second one'\n"
+                       "open latest\n"
+                       "expect journal 'message 2 opened in the read form of .*smsforms.dll'\n"
+                       "expect screen-text 'second one'\n"
+                       "open " + first_id + "\n"
+                       "expect journal 'message 1 opened in the read form'\n"
+                       "expect screen-text 'first one'\n";
+  ToolRun run = Tool("run '" + Script(script).string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  // A message that is not there is refused by the Inbox.
+  ASSERT_EQ(first_id.size(), 64u);
+  const std::string gone = first_id.substr(0, 48) + "63" + first_id.substr(50);  // message 99
+  run = Tool("run '" + Script("open " + gone + "\n").string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("script2.txt:1: open: "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("not a message's entry identifier"), std::string::npos) << run.err;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "clipboard_expectation.h"
 #include "command.h"
 #include "deliver_command.h"
 #include "gdi/screenshot.h"
@@ -326,12 +327,20 @@ std::string ExpectStore(Context& c, const Words& w) {
 }
 
 std::string ExpectScreenText(Context& c, const Words& w);
+std::string ExpectClipboard(Context& c, const Words& w);
 
 std::string StepExpect(Context& c, const Words& w) {
   if (w.size() >= 2 && w[1] == "journal") return ExpectJournal(c, w);
   if (w.size() >= 2 && w[1] == "store") return ExpectStore(c, w);
   if (w.size() >= 2 && w[1] == "screen-text") return ExpectScreenText(c, w);
-  return "expect takes journal, store or screen-text";
+  if (w.size() >= 2 && w[1] == "clipboard") return ExpectClipboard(c, w);
+  return "expect takes journal, store, screen-text or clipboard";
+}
+
+// expect clipboard TEXT: the clipboard's CF_UNICODETEXT is exactly TEXT.
+std::string ExpectClipboard(Context&, const Words& w) {
+  if (w.size() != 3) return "expect clipboard takes one text (quote it)";
+  return CheckClipboardText(Utf8ToUtf16(w[2]), kExpectPatience);
 }
 
 bool IsHtmlView(HWND hwnd) {
