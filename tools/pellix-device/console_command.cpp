@@ -427,7 +427,8 @@ int Console(Invocation& inv) {
 }  // namespace
 
 PELLIX_COMMAND("console", "console [--port N] [--open]",
-               "serve the device in a browser on 127.0.0.1 (prints the address); runs until interrupted",
+               "serve the device in a browser on 127.0.0.1 (prints the address, then whether it installed "
+               "Pellix in the image); runs until interrupted",
                Console);
 
 }  // namespace pellix::tool
