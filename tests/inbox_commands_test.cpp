@@ -113,6 +113,8 @@ TEST_F(InboxCommandsTest, StepsReportWhatTheyFound) {
       {"softkey middle", "softkey takes left or right"},
       {"tap-link +4930999", "no link to +4930999 is on the screen"},
       {"expect clipboard 'copied'", "the clipboard holds no text"},
+      {"press 10", "press takes X and Y"},
+      {"press 10 10 forever", "press takes X and Y"},
       {"expect clipboard", "expect clipboard takes one text"},
       {"open latest", "the Inbox is empty"},
       {"open 0A0B", "not a message's entry identifier: 0A0B"},
@@ -165,6 +167,21 @@ TEST_F(InboxCommandsTest, OpenShowsTheNamedMessageInItsReadForm) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("script2.txt:1: open: "), std::string::npos) << run.err;
   EXPECT_EQ(run.err.find("not a message's entry identifier"), std::string::npos) << run.err;
+}
+
+// A person copies the text of a message from the installed module's read form with its
+// context menu (a long press): the clipboard then holds exactly the text.
+TEST_F(InboxCommandsTest, TextCopiedFromTheReadFormIsOnTheClipboard) {
+  ASSERT_EQ(Tool("install").status, 0);
+  // Stored without the Inbox's processing, so no bubble lies over the form.
+  ASSERT_EQ(Tool("store add --from +4930111 'Call me at 8, Ada'").status, 0);
+  const std::string copy = "open latest\n"
+                           "menu 'Select All'\n"
+                           "press 120 200\n"
+                           "menu Copy\n"
+                           "press 120 200 800ms\n";
+  ToolRun run = Tool("run '" + Script(copy + "expect clipboard 'Call me at 8, Ada'\n").string() + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
 }
 
 }  // namespace

@@ -148,6 +148,31 @@ std::string StepTap(Context&, const Words& w) {
   return {};
 }
 
+// press X Y [DURATION]: a long press (a tap held down), by default for one second of device
+// time, which opens context menus.
+std::string StepPress(Context&, const Words& w) {
+  static const std::regex duration(R"(^(\d+(?:\.\d+)?)(ms|s)$)");
+  const char* usage = "press takes X and Y in screen pixels, and how long to hold (such as 1s or 800ms)";
+  if (w.size() != 3 && w.size() != 4) return usage;
+  char* end = nullptr;
+  const long x = std::strtol(w[1].c_str(), &end, 10);
+  bool ok = *end == 0 && !w[1].empty();
+  const long y = std::strtol(w[2].c_str(), &end, 10);
+  ok = ok && *end == 0 && !w[2].empty() && x >= 0 && y >= 0 && x <= 10000 && y <= 10000;
+  double ms = 1000;
+  std::smatch m;
+  if (w.size() == 4) {
+    ok = ok && std::regex_match(w[3], m, duration);
+    if (ok) ms = std::stod(m[1].str()) * (m[2] == "s" ? 1000 : 1);
+    ok = ok && ms >= 1 && ms <= 10000;
+  }
+  if (!ok) return usage;
+  auto hit = device::Person::Get().LongPress({static_cast<LONG>(x), static_cast<LONG>(y)}, static_cast<uint32_t>(ms));
+  if (!hit) return hit.error().message;
+  Settle();
+  return {};
+}
+
 std::string StepSoftKey(Context&, const Words& w) {
   if (w.size() != 2 || (w[1] != "left" && w[1] != "right")) return "softkey takes left or right";
   device::Person::Get().TypeKey(w[1] == "left" ? VK_F1 : VK_F2);
@@ -423,6 +448,7 @@ const std::map<std::string, Step>& Steps() {
   static const std::map<std::string, Step> steps = {
       {"deliver", StepDeliver}, {"wait", StepWait},       {"tap", StepTap},
       {"tap-link", StepTapLink}, {"softkey", StepSoftKey}, {"menu", StepMenu},
+      {"press", StepPress},
       {"key", StepKey},         {"open", StepOpen},       {"screenshot", StepScreenshot},
       {"expect", StepExpect},   {"set", StepSet}};
   return steps;
@@ -491,7 +517,7 @@ int Run(Invocation& inv) {
 }  // namespace
 
 PELLIX_COMMAND("run", "run SCRIPT",
-               "runs a scenario, one step a line (deliver, wait, tap, tap-link, softkey, menu, "
+               "runs a scenario, one step a line (deliver, wait, tap, press, tap-link, softkey, menu, "
                "key, open, screenshot, expect, set); see README.md",
                Run);
 
