@@ -99,13 +99,20 @@ async function playSound(entry, button) {
 }
 
 // ---- SMS ----
+const PELLIX_CLSID = '{7C1F3D92-4B8E-4a5d-00C3-9E2B71F04A68}';
 const smsForm = $('sms-form');
 smsForm.addEventListener('submit', async (event) => {
   event.preventDefault();
   const f = smsForm.elements;
   try {
     const result = await call('POST', '/api/sms', { from: f.from.value, report: f.report.value, count: f.count.value }, f.text.value);
-    showResult($('sms-result'), `delivered ${result.delivered.length} message${result.delivered.length === 1 ? '' : 's'}`);
+    const n = result.delivered.length;
+    // What the Inbox's rule clients answered, as `deliver` prints it: Pellix is the one the console installs.
+    const handled = result.outcomes.filter((lines) => lines.some((line) => line.startsWith(`rule client ${PELLIX_CLSID}: handled 1`) || line.startsWith(`rule client ${PELLIX_CLSID}: handled 2`))).length;
+    const none = result.outcomes.every((lines) => lines.length === 0 || lines[0] === 'no rule client is registered');
+    const by = none ? 'no rule client is registered'
+      : n === 1 ? (handled ? 'Pellix handled it' : 'Pellix did not handle it') : `Pellix handled ${handled}`;
+    showResult($('sms-result'), `delivered ${n} message${n === 1 ? '' : 's'}; ${by}`);
   } catch (error) {
     showResult($('sms-result'), error.message, true);
   }

@@ -4,6 +4,7 @@
 // the same device, and a page that vanishes in the middle of a frame stops nothing.
 #include <signal.h>
 #include <spawn.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +50,10 @@ class ConsoleProcess {
     std::string line;
     char c;
     while (read(fds[0], &c, 1) == 1 && c != '\n') line += c;
+    // What the console says after its address comes in the same write; a console with
+    // nothing more to say leaves the pipe empty.
+    pollfd more{fds[0], POLLIN, 0};
+    while (poll(&more, 1, 50) == 1 && (more.revents & POLLIN) && read(fds[0], &c, 1) == 1) after_address_ += c;
     close(fds[0]);
     const std::string prefix = "http://127.0.0.1:";
     if (line.rfind(prefix, 0) == 0) port_ = static_cast<uint16_t>(std::stoi(line.substr(prefix.size())));
@@ -65,12 +70,14 @@ class ConsoleProcess {
     return status_;
   }
   uint16_t port() const { return port_; }
+  const std::string& after_address() const { return after_address_; }
   std::string host() const { return "127.0.0.1:" + std::to_string(port_); }
   std::string origin() const { return "http://" + host(); }
 
  private:
   pid_t pid_ = 0;
   uint16_t port_ = 0;
+  std::string after_address_;
   int status_ = -1;
 };
 
@@ -124,6 +131,9 @@ class ConsoleServerTest : public ::testing::Test {
 
   std::unique_ptr<websocket::stream<tcp::socket>> OpenPage() {
     auto ws = std::make_unique<websocket::stream<tcp::socket>>(Connect());
+    // A page that waits for something that never comes fails the test instead of hanging it.
+    const timeval patience{10, 0};
+    setsockopt(ws->next_layer().native_handle(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     const std::string origin = console_->origin();
     ws->set_option(websocket::stream_base::decorator(
         [origin](websocket::request_type& req) { req.set(http::field::origin, origin); }));
@@ -241,6 +251,45 @@ TEST_F(ConsoleServerTest, APageClosedMidFrameStopsNothing) {
   // Messages still reach the device and its journal.
   EXPECT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Hello :-)").result_int(), 200);
   EXPECT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) { return !binary && m.find("journal") != std::string::npos; }));
+}
+
+// The console's SMS sender is the phone network: messages go through the SMS service and the
+// Inbox to its rule clients, and a fresh image gets Pellix as its rule client, so the person
+// sees Pellix's bubble.
+TEST_F(ConsoleServerTest, MessagesReachPellixThroughTheInbox) {
+  EXPECT_NE(console_->after_address().find("installed Pellix in the image"), std::string::npos)
+      << "said after the address: " << console_->after_address();
+  auto page = OpenPage();
+  auto res = Request(http::verb::post, "/api/sms?from=%2B49171234567&report=1&count=3",
+                     "Message to +49171234567 delivered");
+  ASSERT_EQ(res.result_int(), 200) << res.body();
+  const std::string& body = res.body();
+  size_t handled = 0;
+  for (size_t at = 0; (at = body.find("handled 1, event 0x10, result 0x00000000", at)) != std::string::npos; ++at)
+    ++handled;
+  EXPECT_EQ(handled, 3u) << body;
+  EXPECT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) {
+    return !binary && m.find("\"kind\":\"inbox\"") != std::string::npos && m.find("message 3: rule client") != std::string::npos;
+  }));
+  EXPECT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) {
+    return !binary && m.find("\"kind\":\"notification\"") != std::string::npos && m.find("show ") != std::string::npos;
+  })) << "no bubble appeared";
+  page.reset();
+  ASSERT_EQ(console_->Stop(), 0);
+
+  // The module rewrote each report in the store; a second console finds it installed.
+  const auto list = testing::RunTool(dir_.path(), "store list");
+  size_t rewritten = 0;
+  for (size_t at = 0; (at = list.out.find("IPM.SMStext.Ravlo\t+49171234567\tMessage to \"+49171234567\" delivered", at)) !=
+                      std::string::npos;
+       ++at)
+    ++rewritten;
+  EXPECT_EQ(rewritten, 3u) << list.out;
+  console_ = std::make_unique<ConsoleProcess>(dir_.path());
+  ASSERT_NE(console_->port(), 0);
+  EXPECT_EQ(console_->after_address(), "");
+  res = Request(http::verb::post, "/api/sms?from=%2B1555", "again");
+  EXPECT_NE(res.body().find("handled 1"), std::string::npos) << res.body();
 }
 
 }  // namespace

@@ -112,6 +112,12 @@ TEST_F(InboxCommandsTest, StepsReportWhatTheyFound) {
       {"key warp", "unknown key warp"},
       {"softkey middle", "softkey takes left or right"},
       {"tap-link +4930999", "no link to +4930999 is on the screen"},
+      {"expect clipboard 'copied'", "the clipboard holds no text"},
+      {"press 10", "press takes X and Y"},
+      {"press 10 10 forever", "press takes X and Y"},
+      {"expect clipboard", "expect clipboard takes one text"},
+      {"open latest", "the Inbox is empty"},
+      {"open 0A0B", "not a message's entry identifier: 0A0B"},
       {"expect screen-text 'not there'", "the screen does not show \"not there\"; it shows:\n  Text Messages"},
       {"screenshot '" + (image_ / "inside.png").string() + "'", "is inside the device image"},
   };
@@ -137,6 +143,45 @@ TEST_F(InboxCommandsTest, ScreenshotsAndSettingsTakeEffect) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(fs::exists(shot));
   EXPECT_NE(run.out.find("screenshot " + shot.string()), std::string::npos);
+}
+
+// `open` shows a message in the read form of the form module its class names; the newest
+// message, or the one named, whichever the list shows first.
+TEST_F(InboxCommandsTest, OpenShowsTheNamedMessageInItsReadForm) {
+  ToolRun first = Tool("deliver --from +4930111 'first one'");
+  ASSERT_EQ(first.status, 0) << first.err;
+  const std::string first_id = first.out.substr(0, first.out.find('\n'));
+  std::string script = "deliver --from +4930222 'second one'\n"
+                       "open latest\n"
+                       "expect journal 'message 2 opened in the read form of .*smsforms.dll'\n"
+                       "expect screen-text 'second one'\n"
+                       "open " + first_id + "\n"
+                       "expect journal 'message 1 opened in the read form'\n"
+                       "expect screen-text 'first one'\n";
+  ToolRun run = Tool("run '" + Script(script).string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  // A message that is not there is refused by the Inbox.
+  ASSERT_EQ(first_id.size(), 64u);
+  const std::string gone = first_id.substr(0, 48) + "63" + first_id.substr(50);  // message 99
+  run = Tool("run '" + Script("open " + gone + "\n").string() + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("script2.txt:1: open: "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("not a message's entry identifier"), std::string::npos) << run.err;
+}
+
+// A person copies the text of a message from the installed module's read form with its
+// context menu (a long press): the clipboard then holds exactly the text.
+TEST_F(InboxCommandsTest, TextCopiedFromTheReadFormIsOnTheClipboard) {
+  ASSERT_EQ(Tool("install").status, 0);
+  // Stored without the Inbox's processing, so no bubble lies over the form.
+  ASSERT_EQ(Tool("store add --from +4930111 'Call me at 8, Ada'").status, 0);
+  const std::string copy = "open latest\n"
+                           "menu 'Select All'\n"
+                           "press 120 200\n"
+                           "menu Copy\n"
+                           "press 120 200 800ms\n";
+  ToolRun run = Tool("run '" + Script(copy + "expect clipboard 'Call me at 8, Ada'\n").string() + "'");
+  EXPECT_EQ(run.status, 0) << run.err;
 }
 
 }  // namespace

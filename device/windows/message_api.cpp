@@ -169,7 +169,9 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       DestroyWindow(hwnd);
       return 0;
     case WM_ACTIVATE:
-      if (LOWORD(wparam) != WA_INACTIVE) {
+      // The notice may be read after another window has become active (this thread was busy):
+      // taking the focus then would take the activation back from that window.
+      if (LOWORD(wparam) != WA_INACTIVE && system.Active() == hwnd) {
         HWND focus = system.Focus();
         if (focus != hwnd && !system.IsDescendant(hwnd, focus)) system.SetFocus(hwnd);
       }

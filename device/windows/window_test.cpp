@@ -1,5 +1,8 @@
 // Conformance: creating and destroying windows, window data and subclassing, geometry,
 // activation and the update region.
+#include <future>
+#include <thread>
+
 #include "windows/test_window.h"
 #include "windows/window_tree.h"
 
@@ -258,6 +261,41 @@ TEST_F(WindowTest, ActivationTellsTheLosingWindowWhoTookIt) {
   EXPECT_EQ(seen[0], (Seen{second, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(first)}));
   EXPECT_EQ(seen[1], (Seen{first, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(second)}));
   EXPECT_EQ(GetFocus(), first);  // DefWindowProc gives the activated window the focus
+}
+
+// Another thread reads its window's activation notice only when it next looks at its queue;
+// by then a newer window may be active, and the old notice must not take activation back.
+TEST_F(WindowTest, ActivationNoticeReadLateOnAnotherThreadLeavesTheNewerWindowActive) {
+  HWND mine = MakeWindow(WS_VISIBLE, 0, 0, 10, 10);
+  std::promise<HWND> made;
+  std::promise<void> go, pumped, done;
+  std::thread other([&] {
+    RegisterRecorderClass();
+    made.set_value(MakeWindow(0, 0, 0, 10, 10));
+    go.get_future().wait();  // busy while both activations happen
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    pumped.set_value();
+    done.get_future().wait();
+  });
+  HWND theirs = made.get_future().get();
+  Recorder::Get().Clear();
+  SetActiveWindow(theirs);
+  SetActiveWindow(mine);
+  go.set_value();
+  pumped.get_future().wait();
+  const HWND foreground = GetForegroundWindow(), focus = GetFocus();
+  done.set_value();
+  other.join();
+  EXPECT_EQ(foreground, mine);
+  EXPECT_EQ(focus, mine);
+  // The notices did reach it, in order.
+  std::vector<Seen> seen;
+  for (const Seen& s : Recorder::Get().Only({WM_ACTIVATE}))
+    if (s.hwnd == theirs) seen.push_back(s);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(LOWORD(seen[0].wparam), WA_ACTIVE);
+  EXPECT_EQ(LOWORD(seen[1].wparam), WA_INACTIVE);
 }
 
 TEST_F(WindowTest, FocusMovesWithKillAndSetFocus) {

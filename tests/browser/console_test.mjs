@@ -110,7 +110,7 @@ test('the device console in a browser', async (t) => {
   });
 
   await t.test('an SMS is previewed and delivered, and the journal shows its arrival', async () => {
-    await page.fill('#sms-form [name=text]', 'Hello :-) see http://example.org');
+    await page.fill('#sms-form [name=text]', 'Hello :-) call +49171234567 or see http://example.org');
     await page.click('#preview-button');
     const preview = page.frameLocator('#preview');
     await preview.locator('a[href="http://example.org"]').waitFor();
@@ -122,9 +122,51 @@ test('the device console in a browser', async (t) => {
     assert.ok(width > 0, 'the smiley picture loads');
     const from = await journalLength(page);
     await page.click('#send-button');
-    await page.waitForFunction(() => document.getElementById('sms-result').textContent === 'delivered 1 message');
+    await page.waitForFunction(() => document.getElementById('sms-result').textContent.startsWith('delivered 1 message'));
+    // The message went through the Inbox to Pellix, which the console installed in the new image.
+    assert.match(await page.textContent('#sms-result'), /Pellix handled it/);
+    await journalEntry(page, from, 'inbox', 'handled 1');
     // The message keeps the handheld awake while it is handled.
     await journalEntry(page, from, 'power', 'unattended on');
+  });
+
+  await t.test("a link in Pellix's bubble is tapped, then a soft key pressed", async () => {
+    // The skin draws links in its link colour, underlined: the underlines show where they are.
+    const links = await page.waitForFunction(() => {
+      const c = document.getElementById('screen');
+      const data = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+      const runs = [];
+      for (let y = 0; y < c.height; y++) {
+        for (let x = 0, run = 0; x <= c.width; x++) {
+          const i = (y * c.width + x) * 4;
+          const link = x < c.width && data[i] === 0x0b && data[i + 1] === 0x57 && data[i + 2] === 0xb5;
+          if (link) run++;
+          else if (run >= 6) runs.push({ x: x - run, y, width: run }), run = 0;
+          else run = 0;
+        }
+      }
+      return runs.length >= 2 ? runs : null;
+    }, null, { timeout: 10000 }).then((handle) => handle.jsonValue(), async (e) => {
+      const last = await page.evaluate(() => window.pellixConsole.journal.slice(-8).map((j) => `${j.kind} ${j.text}`));
+      throw new Error(`no bubble with links on the screen (${e.message}); the journal ends:\n${last.join('\n')}`);
+    });
+    const box = await page.locator('#screen').boundingBox();
+    const scale = box.width / 240;
+    const at = (x, y) => [box.x + (x + 0.5) * scale, box.y + (y + 0.5) * scale];
+    // The first link is the number: a tap offers the number menu.
+    let from = await journalLength(page);
+    await page.mouse.click(...at(links[0].x + links[0].width / 2, links[0].y - 3));
+    await journalEntry(page, from, 'input', 'menu open at');
+    assert.ok(await page.evaluate((from) => window.pellixConsole.journal.slice(from).some((e) => e.text.includes('"Call"')), from));
+    // The left soft key ("Mark read") ends the bubble: the screen changes and the message is read.
+    const before = await screenPixels(page);
+    from = await journalLength(page);
+    await page.focus('#screen');
+    await page.keyboard.press('F1');
+    await journalEntry(page, from, 'input', 'key down VK_F1');
+    let changed = false;
+    for (let i = 0; i < 100 && !changed; i++, await page.waitForTimeout(100)) changed = (await screenPixels(page)) !== before;
+    assert.ok(changed, 'the screen changed after the soft key');
   });
 
   await t.test('a click is a tap and F1 presses the left soft key', async () => {
@@ -167,6 +209,13 @@ test('the device console in a browser', async (t) => {
     const out = process.env.PELLIX_SCREENSHOT_DIR;
     if (!out) return;
     mkdirSync(out, { recursive: true });
+    // The picture shows Pellix's bubble on the handheld.
+    const from = await journalLength(page);
+    await page.fill('#sms-form [name=from]', '+49 171 234567');
+    await page.fill('#sms-form [name=text]', 'See you at 8 :-) bring the map, call +49171234567 if late');
+    await page.click('#send-button');
+    await journalEntry(page, from, 'notification', 'show');
+    await page.waitForTimeout(300);
     await page.evaluate(() => {
       document.querySelectorAll('details').forEach((d) => { d.open = d.id !== 'device-panel'; });
       document.getElementById('contact-form').reset();

@@ -21,6 +21,8 @@
 #include "contact_input.h"
 #include "contacts/contact_store.h"
 #include "core/settings.h"
+#include "inbox/inbox.h"
+#include "inbox/inbox_window.h"
 #include "kernel/device.h"
 #include "kernel/device_image.h"
 #include "kernel/host_file.h"
@@ -28,6 +30,7 @@
 #include "render/sms_to_html.h"
 #include "render/templates.h"
 #include "resources/static_module.h"
+#include "rule/module_entry.h"
 #include "skin/skin.h"
 #include "skin_check.h"
 
@@ -47,22 +50,40 @@ constexpr size_t kMaxSmsText = 4096;
 constexpr size_t kMaxSender = 64;
 constexpr int kMaxBurst = 20;
 
-// The module as the Inbox holds it while the device runs.
+// The module as the Inbox holds it while the device runs: attached in this process, so the
+// Inbox's rule client, the bubble, the forms and the console's preview share its settings,
+// smileys and skin.
 HINSTANCE g_module = nullptr;
 const Invocation* g_invocation = nullptr;
 
-void StartModule() {
+// Attaches the module, installs it when the image's Inbox lacks it (a console on a fresh image
+// shows Pellix's bubbles, which is what a person opens it for), and starts the Inbox with its
+// window in front, as scripts have it. Returns whether it installed the module now.
+device::Result<bool> StartModule() {
   g_module = AttachStaticPellixRule();
-  GetSettings();
-  LoadSmileyTable();
-  LoadTemplates();
-  LoadSkin();
+  auto installed = EnsurePellixInstalled();
+  // Loaded as the rule client's first Initialize loads it, so the preview has the skin before
+  // any message arrives; the rule client then finds it loaded.
+  EnsureInitialized();
+  device::Device& d = device::Device::Get();
+  auto& window = device::inbox::InboxWindow::Of(d);
+  window.Show();
+  auto& inbox = device::inbox::Inbox::Of(d);
+  inbox.SetProcessedListener([&window](int64_t) { window.Refresh(); });
+  inbox.Start();
+  return installed;
 }
 
 void StopModule() {
+  device::Device& d = device::Device::Get();
+  // The Inbox releases the rule client (which ends its bubble) before the module goes.
+  device::inbox::Inbox::Of(d).Stop();
+  device::inbox::InboxWindow::Of(d).Close();
   ShutdownBubbleThread();
   FreeTemplates();
   FreeSmileyTable();
+  // A restarted device loads everything again for its own screen.
+  g_bInitialized = FALSE;
   if (g_module) FreeLibrary(g_module);
   g_module = nullptr;
 }
@@ -207,13 +228,18 @@ ApiReply SendSms(const ApiRequest& r) {
   if (!report && r.Param("report")) return ApiReply::Error(400, "report is 0, 1 or 2");
   if (!count) return ApiReply::Error(400, "count is 1 to " + std::to_string(kMaxBurst));
   sms.report = report.value_or(0);
-  std::string ids;
-  for (int i = 0; i < *count; ++i) {
-    auto id = DeliverIncomingSms(sms);
-    if (!id) return ApiReply::Error(500, id.error().message);
-    ids += (i ? "," : "") + JsonString(*id);
+  sms.count = *count;
+  auto delivered = DeliverIncomingSms(sms);
+  if (!delivered) return ApiReply::Error(500, delivered.error().message);
+  std::string ids, outcomes;
+  for (size_t i = 0; i < delivered->size(); ++i) {
+    const DeliveredSms& d = (*delivered)[i];
+    ids += (i ? "," : "") + JsonString(d.entry_id);
+    outcomes += std::string(i ? "," : "") + "[";
+    for (size_t j = 0; j < d.outcomes.size(); ++j) outcomes += (j ? "," : "") + JsonString(d.outcomes[j]);
+    outcomes += "]";
   }
-  return ApiReply::Json("{\"delivered\":[" + ids + "]}");
+  return ApiReply::Json("{\"delivered\":[" + ids + "],\"outcomes\":[" + outcomes + "]}");
 }
 
 ApiReply Preview(const ApiRequest& r) {
@@ -265,7 +291,8 @@ ApiReply Restart(const ApiRequest& r) {
   if (!BootImage(*g_invocation)) {
     reply = ApiReply::Error(500, "the device did not boot on the new profile");
   } else {
-    StartModule();
+    // The first start installed the module where it could; the image is the same.
+    (void)StartModule();
     reply = ApiReply::Json("{\"profile\":" + ProfileJson(p) + "}");
   }
   reply.device_restarted = true;
@@ -369,7 +396,7 @@ int Console(Invocation& inv) {
 
   if (!BootImage(inv)) return 1;
   g_invocation = &inv;
-  StartModule();
+  auto installed = StartModule();
   device::console::ConsoleOptions options;
   options.port = static_cast<uint16_t>(port);
   options.page_dir = PageDir();
@@ -380,7 +407,14 @@ int Console(Invocation& inv) {
     StopModule();
     return Fail(server.error().message);
   }
+  // The address comes first: whoever starts the console reads it from the first line.
   std::printf("%s\n", (*server)->address().c_str());
+  if (!installed)
+    std::fprintf(stderr, "pellix-device: %s; messages reach the Inbox, but no bubble shows\n",
+                 installed.error().message.c_str());
+  else if (*installed)
+    std::printf("installed Pellix in the image, as 'pellix-device install' does: its rule client, form module, "
+                "glyph and message class\n");
   std::fflush(stdout);
   if (open) OpenBrowser((*server)->address());
   int signal = 0;
@@ -393,7 +427,8 @@ int Console(Invocation& inv) {
 }  // namespace
 
 PELLIX_COMMAND("console", "console [--port N] [--open]",
-               "serve the device in a browser on 127.0.0.1 (prints the address); runs until interrupted",
+               "serve the device in a browser on 127.0.0.1 (prints the address, then whether it installed "
+               "Pellix in the image); runs until interrupted",
                Console);
 
 }  // namespace pellix::tool

@@ -10,6 +10,7 @@
 #include <regex>
 #include <thread>
 
+#include "clipboard_expectation.h"
 #include "command.h"
 #include "deliver_command.h"
 #include "gdi/screenshot.h"
@@ -142,6 +143,31 @@ std::string StepTap(Context&, const Words& w) {
   ok = ok && *end == 0 && !w[1].empty() && !w[2].empty();
   if (!ok || x < 0 || y < 0 || x > 10000 || y > 10000) return "tap takes X and Y in screen pixels";
   auto hit = device::Person::Get().Tap({static_cast<LONG>(x), static_cast<LONG>(y)});
+  if (!hit) return hit.error().message;
+  Settle();
+  return {};
+}
+
+// press X Y [DURATION]: a long press (a tap held down), by default for one second of device
+// time, which opens context menus.
+std::string StepPress(Context&, const Words& w) {
+  static const std::regex duration(R"(^(\d+(?:\.\d+)?)(ms|s)$)");
+  const char* usage = "press takes X and Y in screen pixels, and how long to hold (such as 1s or 800ms)";
+  if (w.size() != 3 && w.size() != 4) return usage;
+  char* end = nullptr;
+  const long x = std::strtol(w[1].c_str(), &end, 10);
+  bool ok = *end == 0 && !w[1].empty();
+  const long y = std::strtol(w[2].c_str(), &end, 10);
+  ok = ok && *end == 0 && !w[2].empty() && x >= 0 && y >= 0 && x <= 10000 && y <= 10000;
+  double ms = 1000;
+  std::smatch m;
+  if (w.size() == 4) {
+    ok = ok && std::regex_match(w[3], m, duration);
+    if (ok) ms = std::stod(m[1].str()) * (m[2] == "s" ? 1000 : 1);
+    ok = ok && ms >= 1 && ms <= 10000;
+  }
+  if (!ok) return usage;
+  auto hit = device::Person::Get().LongPress({static_cast<LONG>(x), static_cast<LONG>(y)}, static_cast<uint32_t>(ms));
   if (!hit) return hit.error().message;
   Settle();
   return {};
@@ -326,12 +352,20 @@ std::string ExpectStore(Context& c, const Words& w) {
 }
 
 std::string ExpectScreenText(Context& c, const Words& w);
+std::string ExpectClipboard(Context& c, const Words& w);
 
 std::string StepExpect(Context& c, const Words& w) {
   if (w.size() >= 2 && w[1] == "journal") return ExpectJournal(c, w);
   if (w.size() >= 2 && w[1] == "store") return ExpectStore(c, w);
   if (w.size() >= 2 && w[1] == "screen-text") return ExpectScreenText(c, w);
-  return "expect takes journal, store or screen-text";
+  if (w.size() >= 2 && w[1] == "clipboard") return ExpectClipboard(c, w);
+  return "expect takes journal, store, screen-text or clipboard";
+}
+
+// expect clipboard TEXT: the clipboard's CF_UNICODETEXT is exactly TEXT.
+std::string ExpectClipboard(Context&, const Words& w) {
+  if (w.size() != 3) return "expect clipboard takes one text (quote it)";
+  return CheckClipboardText(Utf8ToUtf16(w[2]), kExpectPatience);
 }
 
 bool IsHtmlView(HWND hwnd) {
@@ -414,6 +448,7 @@ const std::map<std::string, Step>& Steps() {
   static const std::map<std::string, Step> steps = {
       {"deliver", StepDeliver}, {"wait", StepWait},       {"tap", StepTap},
       {"tap-link", StepTapLink}, {"softkey", StepSoftKey}, {"menu", StepMenu},
+      {"press", StepPress},
       {"key", StepKey},         {"open", StepOpen},       {"screenshot", StepScreenshot},
       {"expect", StepExpect},   {"set", StepSet}};
   return steps;
@@ -482,7 +517,7 @@ int Run(Invocation& inv) {
 }  // namespace
 
 PELLIX_COMMAND("run", "run SCRIPT",
-               "runs a scenario, one step a line (deliver, wait, tap, tap-link, softkey, menu, "
+               "runs a scenario, one step a line (deliver, wait, tap, press, tap-link, softkey, menu, "
                "key, open, screenshot, expect, set); see README.md",
                Run);
 
