@@ -71,6 +71,30 @@ TEST_F(ReadFormToolTest, TheInboxOpensTheModulesReadFormAndActsThroughIt) {
   EXPECT_NE(Tool("store list --folder 'Deleted Items'").out.find("The older one"), std::string::npos);
 }
 
+TEST_F(ReadFormToolTest, TheInboxListShowsTheModulesGlyphWithoutItsTransparentColour) {
+  Install("init");
+  ASSERT_EQ(Tool("store add --from +4930111 'Hello'").status, 0);
+  const fs::path shot = dir_.path() / "list.png";
+  const ToolRun run = Script("open latest\nkey escape\nscreenshot '" + shot.string() + "'\n");
+  ASSERT_EQ(run.status, 0) << run.out;
+  auto file = pellix::device::ReadHostFile(shot, 16u << 20);
+  ASSERT_TRUE(file.ok());
+  auto picture = pellix::device::imaging::DecodePng(*file);
+  ASSERT_TRUE(picture.ok());
+  // The glyph is drawn (something other than the row's white at its place), and none of its
+  // magenta key shows.
+  const auto& pixels = picture->frames[0].pixels;
+  size_t magenta = 0, glyph = 0;
+  for (int y = 0; y < picture->height; ++y)
+    for (int x = 0; x < picture->width; ++x) {
+      const uint32_t rgb = pixels[static_cast<size_t>(y) * picture->width + x] & 0xFFFFFF;
+      magenta += rgb == 0xFF00FF;
+      glyph += x < 20 && y > 30 && y < 60 && rgb != 0xFFFFFF;
+    }
+  EXPECT_EQ(magenta, 0u);
+  EXPECT_GT(glyph, 10u);
+}
+
 struct Screen {
   const char* size;
   int dpi;

@@ -503,7 +503,8 @@ void InboxWindow::Paint(HWND hwnd) {
           HDC source = CreateCompatibleDC(dc);
           HGDIOBJ before = SelectObject(source, bitmap);
           const int side = height / 2 - 4;
-          StretchBlt(dc, x, y + 4, side, side, source, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+          // Magenta is the list's transparent colour, as in the Inbox's image lists.
+          TransparentBlt(dc, x, y + 4, side, side, source, 0, 0, info.bmWidth, info.bmHeight, RGB(0xFF, 0x00, 0xFF));
           SelectObject(source, before);
           DeleteDC(source);
           DeleteObject(bitmap);
