@@ -22,7 +22,7 @@ class CaptionTest : public DeviceTest {
   HWND Panel(DWORD style) {
     HWND panel = MakeWindow(WS_CHILD | WS_VISIBLE | WS_CAPTION | style, 10, 20, 200, 100, parent_, 0, 50);
     SetWindowTextW(panel, u"Smiley");
-    UpdateWindow(panel);
+    Drain();  // painted as the person's device would: through the message loop
     return panel;
   }
   static POINT OnScreen(HWND hwnd, int x, int y) {

@@ -303,12 +303,15 @@ LRESULT WindowSystem::Dispatch(const MSG& msg) {
   }
   if (msg.hwnd == nullptr) return 0;
   WNDPROC proc = nullptr;
+  bool captioned = false;
   {
     std::lock_guard lock(mutex_);
     Window* w = Find(msg.hwnd);
     if (!w || w->thread != CurrentThreadId()) return 0;
     proc = w->proc;
+    captioned = (w->style & WS_CAPTION) == WS_CAPTION;
   }
+  if (msg.message == WM_PAINT && captioned) PaintCaption(msg.hwnd);
   return proc ? proc(msg.hwnd, msg.message, msg.wParam, msg.lParam) : 0;
 }
 

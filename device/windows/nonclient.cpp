@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "winsysinfo.h"
+#include "windows/window_system.h"
 
 namespace pellix::device::windows {
 
@@ -72,15 +73,16 @@ void PaintCaption(HWND hwnd) {
   FillRect(dc, &caption, GetSysColorBrush(COLOR_ACTIVECAPTION));
   const RECT close = CloseBoxRect(style, ex_style, width);
 
-  WCHAR title[128] = {};
-  const int length = GetWindowTextW(hwnd, title, 128);
+  // The system's own record of the title: the window procedure need not answer WM_GETTEXT.
+  const std::u16string title = WindowSystem::Get().Text(hwnd).value_or(u"");
+  const int length = static_cast<int>(std::min<size_t>(title.size(), 256));
   if (length > 0) {
     HGDIOBJ old_font = SelectObject(dc, GetStockObject(SYSTEM_FONT));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_CAPTIONTEXT));
     const int pad = std::max(2, (caption.bottom - caption.top) / 6);
     RECT text{caption.left + pad, caption.top, IsRectEmpty(&close) ? caption.right : close.left, caption.bottom};
-    DrawTextW(dc, title, length, &text, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+    DrawTextW(dc, title.c_str(), length, &text, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     SelectObject(dc, old_font);
   }
   if (!IsRectEmpty(&close)) {

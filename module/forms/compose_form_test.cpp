@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,6 +18,9 @@
 #include "core/settings.h"
 #include "forms/compose_window.h"
 #include "forms/open_form.h"
+#include "gdi/screenshot.h"
+#include "imaging/decoded_image.h"
+#include "kernel/host_file.h"
 #include "person/journal.h"
 #include "person/person.h"
 #include "render/smiley_table.h"
@@ -42,7 +47,10 @@ struct RecordingHost final : IInboxFormHost {
     *out = frame;
     return S_OK;
   }
-  STDMETHODIMP SetFrameTitle(LPCWSTR) override { return S_OK; }
+  STDMETHODIMP SetFrameTitle(LPCWSTR title) override {
+    SetWindowTextW(frame, title);
+    return S_OK;
+  }
   STDMETHODIMP DoHostAction(IInboxMessageForm*, IMessage*, UINT, LPARAM) override { return S_OK; }
   HWND frame = nullptr;
   std::vector<IInboxMessageForm*> closed;
@@ -456,5 +464,70 @@ TEST_F(ComposeFormTest, TheBubblesRequestClosesTheForm) {
   EXPECT_EQ(host_.closed[0], static_cast<IInboxMessageForm*>(form_));
   EXPECT_FALSE(IsWindow(host_.frame));
 }
+
+}  // namespace
+
+namespace {
+
+// What the person sees with the panel open, at QVGA and VGA, compared pixel for pixel with the
+// reference pictures in tests/data/golden/ (below the title bar, whose clock moves on).
+// PELLIX_UPDATE_GOLDEN=1 writes the pictures instead; look at them before committing them.
+struct Screen {
+  const char* name;
+  int width, height, dpi;
+};
+
+void PrintTo(const Screen& s, std::ostream* out) { *out << s.name; }
+
+class ComposePickerPictureTest : public ComposeFormTest, public ::testing::WithParamInterface<Screen> {
+ protected:
+  pellix::device::Profile MakeProfile() const override {
+    pellix::device::Profile p;
+    p.screen_width = GetParam().width;
+    p.screen_height = GetParam().height;
+    p.dpi = GetParam().dpi;
+    return p;
+  }
+};
+
+TEST_P(ComposePickerPictureTest, TheOpenPanelMatchesItsReferencePicture) {
+  Open();
+  TapSmileyButton();
+  TapSmiley(4);
+  EXPECT_EQ(Text(Body()), u"Hi" + CodeOf(1404));
+  Pump();
+  pellix::testing::TempDir dir;
+  const std::filesystem::path shot = dir.path() / "screen.png";
+  ASSERT_TRUE(pellix::device::gdi::SaveScreenshot(shot).ok());
+  const std::filesystem::path golden =
+      std::filesystem::path(PELLIX_GOLDEN_DIR) / (std::string("compose_picker_") + GetParam().name + ".png");
+  if (std::getenv("PELLIX_UPDATE_GOLDEN")) {
+    std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
+    GTEST_SKIP() << "wrote " << golden;
+  }
+  auto expected_file = pellix::device::ReadHostFile(golden, 16u << 20);
+  ASSERT_TRUE(expected_file.ok()) << golden;
+  auto actual_file = pellix::device::ReadHostFile(shot, 16u << 20);
+  ASSERT_TRUE(actual_file.ok());
+  auto expected = pellix::device::imaging::DecodePng(*expected_file);
+  auto actual = pellix::device::imaging::DecodePng(*actual_file);
+  ASSERT_TRUE(expected.ok() && actual.ok());
+  ASSERT_EQ(actual->width, expected->width);
+  ASSERT_EQ(actual->height, expected->height);
+  const auto& a = actual->frames[0].pixels;
+  const auto& e = expected->frames[0].pixels;
+  size_t differing = 0;
+  for (size_t i = static_cast<size_t>(GetSystemMetrics(SM_CYCAPTION)) * actual->width; i < a.size(); ++i)
+    differing += a[i] != e[i];
+  if (differing) {
+    const auto kept = std::filesystem::temp_directory_path() / (std::string("compose_picker_") + GetParam().name + ".actual.png");
+    std::filesystem::copy_file(shot, kept, std::filesystem::copy_options::overwrite_existing);
+    ADD_FAILURE() << differing << " pixels differ from " << golden << "; the screen is kept as " << kept;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(QvgaAndVga, ComposePickerPictureTest,
+                         ::testing::Values(Screen{"240x320", 240, 320, 96}, Screen{"480x640", 480, 640, 192}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
