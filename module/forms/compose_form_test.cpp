@@ -17,6 +17,7 @@
 
 #include "core/settings.h"
 #include "forms/compose_window.h"
+#include "forms/form_provider.h"
 #include "forms/open_form.h"
 #include "gdi/screenshot.h"
 #include "imaging/decoded_image.h"
@@ -358,6 +359,32 @@ TEST_F(ComposeFormTest, ScrollingStepsAFifthOfTheExcessAndStopsAtItsEnd) {
   TapSmileyButton();
   EXPECT_EQ(window_->PanelScrollPos(), 0);
   EXPECT_EQ(ToolbarTop(), 0);
+}
+
+TEST_F(ComposeFormTest, TheModulesProviderWrapsTheChainedFormWhenTheSettingIsOn) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Software\\Halvane Quorrin Softwares\\Pellix", 0, 0, &key), ERROR_SUCCESS);
+  DWORD on = 1;
+  RegSetValueExW(key, u"EnhanceComposeForm", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+  RegCloseKey(key);
+  IInboxFormProvider* provider = nullptr;
+  ASSERT_EQ(FormFactoryEx(u"IPM.SMStext", &provider), S_OK);
+  HWND window = nullptr;
+  IInboxMessageForm* form = nullptr;
+  ASSERT_EQ(provider->CreateComposeForm(&host_, message_, IFCT_NEW, nullptr, 0, host_.frame, &window, &form), S_OK);
+  form_ = static_cast<CCompMsgForm*>(form);
+  ASSERT_NE(form_->Window(), nullptr);
+  EXPECT_EQ(window, form_->Window()->Window());
+  WCHAR name[64] = {};
+  GetClassNameW(window, name, 64);
+  EXPECT_EQ(std::u16string(name), u"SMSCOMNPOSEWINDOWCLASS");
+  // The chained module's form, from the module the registry names, inside the compose window.
+  ASSERT_NE(form_->InnerForm(), nullptr);
+  GetClassNameW(form_->InnerWindow(), name, 64);
+  EXPECT_EQ(std::u16string(name), u"SMSCOMPOSEFORM");
+  EXPECT_EQ(GetParent(form_->InnerWindow()), window);
+  // The window holds the provider: it outlives the Inbox's reference.
+  EXPECT_GT(provider->Release(), 0u);
 }
 
 TEST_F(ComposeFormTest, WithoutAnInnerFormTheWrapperAnswersForItself) {

@@ -24,17 +24,7 @@ constexpr int kButtonHeight = 22;
 constexpr int kButtonRise = 24;  // from the window's bottom to the button's top
 constexpr UINT kScrollInfoSize = 28;
 
-// The class procedures: each finds the object stored with its window at creation.
-LRESULT CALLBACK ComposeRouter(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-  if (uMsg == WM_CREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-    if (!create || !create->lpCreateParams) return -1;
-    SetWindowLongPtrW(hwnd, GWL_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* window = reinterpret_cast<ComposeWindow*>(GetWindowLongPtrW(hwnd, GWL_USERDATA));
-  return window ? window->WindowProc(hwnd, uMsg, wParam, lParam) : 0;
-}
-
+// The panel's class procedure: the compose window's router, directed at PanelProc.
 LRESULT CALLBACK PanelRouter(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) {
   if (uMsg == WM_CREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
@@ -140,9 +130,9 @@ BOOL ComposeWindow::Create(HWND hwndFrame, HWND* phwnd) {
 
 BOOL ComposeWindow::RegisterAndCreate(LPCWSTR pszClass, LPCWSTR pszTitle, DWORD dwStyle, const RECT* prc,
                                       HWND hwndParent, HMENU hMenu) {
-  if (!prc || !RegisterOnce(pszClass, ComposeRouter, LoadCursorW(nullptr, IDC_ARROW), WHITE_BRUSH)) return FALSE;
+  if (!prc || !RegisterOnce(pszClass, FormWindowRouter, LoadCursorW(nullptr, IDC_ARROW), WHITE_BRUSH)) return FALSE;
   HWND hwnd = CreateWindowExW(0, pszClass, pszTitle, dwStyle, 0, 0, prc->right - prc->left, prc->bottom - prc->top,
-                              hwndParent, hMenu, ModuleInstance(), this);
+                              hwndParent, hMenu, ModuleInstance(), static_cast<CFormWindow*>(this));
   if (hwnd) m_hwnd = hwnd;
   return m_hwnd != nullptr;
 }

@@ -11,6 +11,8 @@
 #include <cemapi.h>
 #include <inboxform.h>
 
+#include "forms/form_window.h"
+
 class CCompMsgForm;
 
 #define COMPOSE_WINDOW_CLASS TEXT("SMSCOMNPOSEWINDOWCLASS")
@@ -34,19 +36,19 @@ BOOL SeenFileContains(const SEENFILE* list, LPCWSTR file);
 BOOL SeenFileAppend(SEENFILE** list, LPCWSTR file);
 void SeenFileFreeAll(SEENFILE** list);
 
-class ComposeWindow {
+class ComposeWindow : public CFormWindow {
  public:
   ComposeWindow(IInboxFormProvider* pProvider, CCompMsgForm* pForm, IMessage* pMsg);
-  virtual ~ComposeWindow();
+  ~ComposeWindow() override;
   ComposeWindow(const ComposeWindow&) = delete;
   ComposeWindow& operator=(const ComposeWindow&) = delete;
 
-  virtual HRESULT Initialize(INBOXFORMCREATE* pCreate);
-  virtual BOOL Create(HWND hwndFrame, HWND* phwnd);
-  virtual BOOL PreTranslate(MSG* pMsg);
-  virtual void Show(int nCmdShow);
-  virtual HRESULT SetMessage(WORD wFlags, IMessage* pMsg);
-  virtual LRESULT WindowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+  HRESULT Initialize(INBOXFORMCREATE* pCreate) override;
+  BOOL Create(HWND hwndFrame, HWND* phwnd) override;
+  BOOL PreTranslate(MSG* pMsg) override;
+  void Show(int nCmdShow) override;
+  HRESULT SetMessage(WORD wFlags, IMessage* pMsg) override;
+  LRESULT WindowProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam) override;
   virtual LRESULT PanelProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
   virtual BOOL RegisterAndCreate(LPCWSTR pszClass, LPCWSTR pszTitle, DWORD dwStyle, const RECT* prc,
                                  HWND hwndParent, HMENU hMenu);
