@@ -466,13 +466,20 @@ std::string TapAt(POINT point) {
 // button is a "STATIC").
 std::string StepTapWindow(Context&, const Words& w) {
   if (w.size() != 2) return "tap-window takes a window class (quote it)";
-  const std::u16string wanted = Utf8ToUtf16(w[1]);
-  auto windows = device::gdi::Windows().VisibleWindows();
-  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
-    if (device::windows::FoldCase(ClassOf(it->hwnd)) != device::windows::FoldCase(wanted)) continue;
-    return TapAt(POINT{(it->window.left + it->window.right) / 2, (it->window.top + it->window.bottom) / 2});
-  }
-  return "no window of class " + w[1] + " is on the screen";
+  const std::u16string wanted = device::windows::FoldCase(Utf8ToUtf16(w[1]));
+  // The person waits a moment for a window that is still on its way, as for an expect.
+  POINT middle{};
+  const bool found = Eventually([&] {
+    auto windows = device::gdi::Windows().VisibleWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+      if (device::windows::FoldCase(ClassOf(it->hwnd)) != wanted) continue;
+      middle = POINT{(it->window.left + it->window.right) / 2, (it->window.top + it->window.bottom) / 2};
+      return true;
+    }
+    return false;
+  });
+  if (!found) return "no window of class " + w[1] + " is on the screen";
+  return TapAt(middle);
 }
 
 // Taps the close box of the top-most visible captioned window titled TITLE.
