@@ -47,6 +47,13 @@ else
   echo "(the read form is not available on this device yet)"
 fi
 echo
+echo "== A reply written with the smiley picker"
+if (cd "$shots" && pd run "$here/demo/compose-picker.txt"); then
+  captions "$here/demo/compose-picker.txt"
+else
+  echo "(the smiley picker is not available on this device yet)"
+fi
+echo
 echo "== The Inbox's journal"
 grep -P '\tinbox\t' "$image/image/journal.log" | cut -f3- | head -20
 echo

@@ -229,6 +229,14 @@ TEST_F(ToolbarTest, ATapSendsTheButtonsCommandAndItsDataCanBeRead) {
   EXPECT_EQ(SendMessageW(toolbar_, TB_GETBUTTONINFOW, 1499, reinterpret_cast<LPARAM>(&info)), -1);
   info.cbSize = 12;
   EXPECT_EQ(SendMessageW(toolbar_, TB_GETBUTTONINFOW, 1402, reinterpret_cast<LPARAM>(&info)), -1);
+
+  // By position: the button's command and data.
+  TBBUTTON button{};
+  ASSERT_TRUE(SendMessageW(toolbar_, TB_GETBUTTON, 3, reinterpret_cast<LPARAM>(&button)));
+  EXPECT_EQ(button.idCommand, 1403);
+  EXPECT_EQ(reinterpret_cast<const WCHAR*>(button.dwData), kCodes[0]);  // four buttons share three codes
+  EXPECT_FALSE(SendMessageW(toolbar_, TB_GETBUTTON, 4, reinterpret_cast<LPARAM>(&button)));
+  EXPECT_FALSE(SendMessageW(toolbar_, TB_GETBUTTON, 0, 0));
 }
 
 TEST_F(ToolbarTest, RefusesWhatItCannotHold) {

@@ -331,6 +331,18 @@ LRESULT CALLBACK ToolbarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
       return AddButtons(hwnd, *t, static_cast<size_t>(wParam), reinterpret_cast<const void*>(lParam));
     case TB_BUTTONCOUNT:
       return static_cast<LRESULT>(t->buttons.size());
+    case TB_GETBUTTON: {
+      auto* out = reinterpret_cast<TBBUTTON*>(lParam);
+      if (!out || wParam >= t->buttons.size()) return FALSE;
+      const Button& b = t->buttons[wParam];
+      *out = TBBUTTON{};
+      out->iBitmap = b.image;
+      out->idCommand = b.command;
+      out->fsState = b.state;
+      out->fsStyle = b.style;
+      out->dwData = b.data;
+      return TRUE;
+    }
     case TB_COMMANDTOINDEX:
       return IndexOf(*t, static_cast<int>(wParam));
     case TB_GETBUTTONINFOW:

@@ -6,6 +6,7 @@
 #include "kernel/device_image.h"
 #include "kernel/thread_id.h"
 #include "windows/menu.h"
+#include "windows/nonclient.h"
 #include "windows/window_system.h"
 
 namespace pellix::device {
@@ -73,6 +74,7 @@ struct TapTarget {
   HWND hwnd = nullptr;
   POINT client{};
   bool disabled = false;
+  int hit = HTCLIENT;  // HTCAPTION or HTCLOSE: the tap is on the window's caption bar
 };
 
 TapTarget FindTarget(POINT p) {
@@ -89,6 +91,10 @@ TapTarget FindTarget(POINT p) {
   target.disabled = !IsWindowEnabled(target.hwnd) || !IsWindowEnabled(root);
   target.client = p;
   ScreenToClient(target.hwnd, &target.client);
+  if (!system.Capture()) {
+    const int hit = windows::HitTestWindow(target.hwnd, p);
+    if (hit == HTCAPTION || hit == HTCLOSE) target.hit = hit;
+  }
   if (!target.disabled && !(GetWindowLongW(root, GWL_EXSTYLE) & WS_EX_NOACTIVATE) &&
       system.Active() != root)
     system.SetActive(root, WA_CLICKACTIVE);
@@ -114,8 +120,16 @@ Result<HWND> Person::LongPress(POINT p, uint32_t hold_ms) {
     return target.hwnd;
   }
   WindowSystem& system = WindowSystem::Get();
-  LPARAM at = MAKELPARAM(target.client.x, target.client.y);
   uint32_t time = device_.clock().TickCount();
+  if (target.hit != HTCLIENT) {
+    // The caption is the system's: the window hears of the tap as non-client input.
+    const LPARAM screen = MAKELPARAM(p.x, p.y);
+    (void)system.PostInput(target.hwnd, WM_NCLBUTTONDOWN, static_cast<WPARAM>(target.hit), screen, time, p);
+    (void)system.PostInput(target.hwnd, WM_NCLBUTTONUP, static_cast<WPARAM>(target.hit), screen, time + hold_ms, p);
+    Journal(what + " -> " + DescribeWindow(target.hwnd) + (target.hit == HTCLOSE ? " close box" : " caption"));
+    return target.hwnd;
+  }
+  LPARAM at = MAKELPARAM(target.client.x, target.client.y);
   (void)system.PostInput(target.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at, time, p);
   // Another thread's window sees the press held for real; the caller's own window cannot run
   // while the caller waits, so its release is only stamped later.

@@ -51,6 +51,8 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_NCPAINT 0x0085
 #define WM_NCACTIVATE 0x0086
 #define WM_GETDLGCODE 0x0087
+#define WM_NCLBUTTONDOWN 0x00A1
+#define WM_NCLBUTTONUP 0x00A2
 #define WM_KEYFIRST 0x0100
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
@@ -63,6 +65,15 @@ typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
+// WM_SYSCOMMAND's wParam (its low four bits are the system's own).
+#define SC_CLOSE 0xF060
+// WM_NCHITTEST's answers, and the wParam of the WM_NCLBUTTON messages.
+#define HTNOWHERE 0
+#define HTCLIENT 1
+#define HTCAPTION 2
+#define HTVSCROLL 7
+#define HTBORDER 18
+#define HTCLOSE 20
 #define WM_TIMER 0x0113
 #define WM_HSCROLL 0x0114
 #define WM_VSCROLL 0x0115

@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "kernel/thread_id.h"
+#include "windows/nonclient.h"
 #include "windows/window_system.h"
 
+using pellix::device::windows::HitTestWindow;
 using pellix::device::windows::MessageFilter;
 using pellix::device::windows::WindowSystem;
 
@@ -167,6 +169,16 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
       return 1;
     case WM_CLOSE:
       DestroyWindow(hwnd);
+      return 0;
+    case WM_NCHITTEST:
+      return HitTestWindow(hwnd, POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))});
+    case WM_NCLBUTTONUP:
+      // The close box closes the window when the stylus leaves it there.
+      if (wparam == HTCLOSE && (GetWindowLongW(hwnd, GWL_STYLE) & WS_SYSMENU))
+        SendMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, lparam);
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wparam & 0xFFF0) == SC_CLOSE) SendMessageW(hwnd, WM_CLOSE, 0, 0);
       return 0;
     case WM_ACTIVATE:
       // The notice may be read after another window has become active (this thread was busy):

@@ -3,6 +3,7 @@
 
 #include "kernel/clock.h"
 #include "kernel/thread_id.h"
+#include "windows/nonclient.h"
 #include "windows/window_system.h"
 
 namespace pellix::device::windows {
@@ -38,12 +39,16 @@ bool WindowSystem::Accepts(const MessageFilter& filter, HWND hwnd) {
 
 LRESULT WindowSystem::CallProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   WNDPROC proc = nullptr;
+  bool captioned = false;
   {
     std::lock_guard lock(mutex_);
     Window* w = Find(hwnd);
     if (!w) return 0;
     proc = w->proc;
+    captioned = (w->style & WS_CAPTION) == WS_CAPTION;
   }
+  // The system draws the caption bar; the window paints only its client area.
+  if (message == WM_PAINT && captioned) PaintCaption(hwnd);
   return proc ? proc(hwnd, message, wparam, lparam) : 0;
 }
 
@@ -89,7 +94,9 @@ LRESULT WindowSystem::Send(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam
   if (!w) return 0;
   if (w->thread == CurrentThreadId()) {
     WNDPROC proc = w->proc;
+    const bool captioned = (w->style & WS_CAPTION) == WS_CAPTION;
     lock.unlock();
+    if (message == WM_PAINT && captioned) PaintCaption(hwnd);
     return proc ? proc(hwnd, message, wparam, lparam) : 0;
   }
   std::shared_ptr<MessageQueue> target = QueueOf(w->thread, false);
@@ -296,12 +303,15 @@ LRESULT WindowSystem::Dispatch(const MSG& msg) {
   }
   if (msg.hwnd == nullptr) return 0;
   WNDPROC proc = nullptr;
+  bool captioned = false;
   {
     std::lock_guard lock(mutex_);
     Window* w = Find(msg.hwnd);
     if (!w || w->thread != CurrentThreadId()) return 0;
     proc = w->proc;
+    captioned = (w->style & WS_CAPTION) == WS_CAPTION;
   }
+  if (msg.message == WM_PAINT && captioned) PaintCaption(msg.hwnd);
   return proc ? proc(msg.hwnd, msg.message, msg.wParam, msg.lParam) : 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include "core/debug_log.h"
 #include "core/settings.h"
+#include "forms/compose_form.h"
 #include "forms/msg_form.h"
 #include "rule/module_entry.h"
 
@@ -151,6 +152,6 @@ STDMETHODIMP CFormProvider::CreateComposeForm(IInboxFormHost* pHost, IMessage* p
     if (!m_pChained) return E_FAIL;
     return m_pChained->CreateComposeForm(pHost, pMsg, ulComposeType, pOriginal, dwFlags, hwndFrame, phwnd, ppForm);
   }
-  // The compose wrapper arrives with the compose window.
-  return E_NOTIMPL;
+  return CreateEnhancedComposeForm(this, m_pChained, pHost, pMsg, ulComposeType, pOriginal, dwFlags, hwndFrame, phwnd,
+                                   ppForm);
 }

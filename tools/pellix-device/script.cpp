@@ -1,6 +1,7 @@
 #include "script.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <mapitags.h>
 
 #include <chrono>
@@ -22,6 +23,8 @@
 #include "person/person.h"
 #include "store/entry_id.h"
 #include "store/message_store.h"
+#include "windows/nonclient.h"
+#include "windows/window_system.h"
 
 namespace pellix::tool {
 
@@ -444,13 +447,95 @@ std::string StepTapLink(Context&, const Words& w) {
   return "no link to " + w[1] + " is on the screen";
 }
 
+// ---- Taps on windows the person can see ---------------------------------------------------
+
+std::u16string ClassOf(HWND hwnd) {
+  WCHAR name[64] = {};
+  GetClassNameW(hwnd, name, 64);
+  return name;
+}
+
+std::string TapAt(POINT point) {
+  auto hit = device::Person::Get().Tap(point);
+  if (!hit) return hit.error().message;
+  Settle();
+  return {};
+}
+
+// Taps the middle of the top-most visible window of class CLASS (the compose window's smiley
+// button is a "STATIC").
+std::string StepTapWindow(Context&, const Words& w) {
+  if (w.size() != 2) return "tap-window takes a window class (quote it)";
+  const std::u16string wanted = device::windows::FoldCase(Utf8ToUtf16(w[1]));
+  // The person waits a moment for a window that is still on its way, as for an expect.
+  POINT middle{};
+  const bool found = Eventually([&] {
+    auto windows = device::gdi::Windows().VisibleWindows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+      if (device::windows::FoldCase(ClassOf(it->hwnd)) != wanted) continue;
+      middle = POINT{(it->window.left + it->window.right) / 2, (it->window.top + it->window.bottom) / 2};
+      return true;
+    }
+    return false;
+  });
+  if (!found) return "no window of class " + w[1] + " is on the screen";
+  return TapAt(middle);
+}
+
+// Taps the close box of the top-most visible captioned window titled TITLE.
+std::string StepTapClose(Context&, const Words& w) {
+  if (w.size() != 2) return "tap-close takes the window's title (quote it)";
+  const std::u16string wanted = Utf8ToUtf16(w[1]);
+  auto windows = device::gdi::Windows().VisibleWindows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    if (device::windows::WindowSystem::Get().Text(it->hwnd).value_or(u"") != wanted) continue;
+    const DWORD style = static_cast<DWORD>(GetWindowLongW(it->hwnd, GWL_STYLE));
+    const DWORD ex_style = static_cast<DWORD>(GetWindowLongW(it->hwnd, GWL_EXSTYLE));
+    const RECT box = device::windows::CloseBoxRect(style, ex_style, it->window.Width());
+    if (IsRectEmpty(&box)) return "the window " + w[1] + " has no close box";
+    return TapAt(POINT{it->window.left + (box.left + box.right) / 2, it->window.top + (box.top + box.bottom) / 2});
+  }
+  return "no window titled " + w[1] + " is on the screen";
+}
+
+// Taps the button of smiley CODE in the module's open smiley panel: a toolbar inside a
+// "ToolbarWindow" window, whose buttons carry their smiley codes.
+std::string StepTapSmiley(Context&, const Words& w) {
+  if (w.size() != 2) return "tap-smiley takes a smiley code (quote it)";
+  const std::u16string code = Utf8ToUtf16(w[1]);
+  auto windows = device::gdi::Windows().VisibleWindows();
+  for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+    const HWND toolbar = it->hwnd;
+    if (ClassOf(toolbar) != TOOLBARCLASSNAMEW || !it->parent || ClassOf(it->parent) != u"ToolbarWindow") continue;
+    const LRESULT count = SendMessageW(toolbar, TB_BUTTONCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count && i < 1024; ++i) {
+      TBBUTTON button{};
+      if (!SendMessageW(toolbar, TB_GETBUTTON, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&button))) continue;
+      const auto* text = reinterpret_cast<const WCHAR*>(button.dwData);
+      if (!text || std::u16string_view(text, std::min<size_t>(wcslen(text), 64)) != code) continue;
+      RECT r{};
+      if (!SendMessageW(toolbar, TB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r)))
+        return "the smiley " + w[1] + " is hidden";
+      POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+      ClientToScreen(toolbar, &middle);
+      RECT panel{};
+      GetClientRect(it->parent, &panel);
+      MapWindowPoints(it->parent, nullptr, reinterpret_cast<POINT*>(&panel), 2);
+      if (!PtInRect(&panel, middle)) return "the smiley " + w[1] + " is scrolled out of the panel";
+      return TapAt(middle);
+    }
+  }
+  return "no smiley panel on the screen offers " + w[1];
+}
+
 const std::map<std::string, Step>& Steps() {
   static const std::map<std::string, Step> steps = {
       {"deliver", StepDeliver}, {"wait", StepWait},       {"tap", StepTap},
       {"tap-link", StepTapLink}, {"softkey", StepSoftKey}, {"menu", StepMenu},
       {"press", StepPress},
       {"key", StepKey},         {"open", StepOpen},       {"screenshot", StepScreenshot},
-      {"expect", StepExpect},   {"set", StepSet}};
+      {"expect", StepExpect},   {"set", StepSet},
+      {"tap-window", StepTapWindow}, {"tap-close", StepTapClose}, {"tap-smiley", StepTapSmiley}};
   return steps;
 }
 
@@ -518,7 +603,7 @@ int Run(Invocation& inv) {
 
 PELLIX_COMMAND("run", "run SCRIPT",
                "runs a scenario, one step a line (deliver, wait, tap, press, tap-link, softkey, menu, "
-               "key, open, screenshot, expect, set); see README.md",
+               "key, open, screenshot, expect, set, tap-window, tap-close, tap-smiley); see README.md",
                Run);
 
 }  // namespace pellix::tool
