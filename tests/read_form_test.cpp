@@ -85,8 +85,8 @@ TEST_F(ReadFormToolTest, TheInboxListShowsTheModulesGlyphWithoutItsTransparentCo
   // magenta key shows.
   const auto& pixels = picture->frames[0].pixels;
   size_t magenta = 0, glyph = 0;
-  for (int y = 0; y < picture->height; ++y)
-    for (int x = 0; x < picture->width; ++x) {
+  for (uint32_t y = 0; y < picture->height; ++y)
+    for (uint32_t x = 0; x < picture->width; ++x) {
       const uint32_t rgb = pixels[static_cast<size_t>(y) * picture->width + x] & 0xFFFFFF;
       magenta += rgb == 0xFF00FF;
       glyph += x < 20 && y > 30 && y < 60 && rgb != 0xFFFFFF;
