@@ -1,10 +1,9 @@
-// One animation step (next frame, decode, redraw) of every picture of the default skin's smiley
-// table, with the heap allocations the step makes on the animating thread: the kept decoder,
-// bitmap image and bitmap, and the graphics engine's reused contexts, mean none.
-// Only the thread that runs the benchmark counts (allocation_counter.h).
+// One animation step of every picture of the default skin's smiley table (the next frame, from
+// the frames each picture keeps once drawn, or decoded and redrawn), with the heap allocations
+// the step makes on the animating thread: the kept decoder, bitmap image, bitmap and frames, and
+// the graphics engine's reused contexts, mean none. Only the thread that runs the benchmark
+// counts (allocation_counter.h).
 #include <benchmark/benchmark.h>
-
-#include "allocation_counter.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +17,7 @@
 #include "kernel/device_image.h"
 #include "render/smiley_table.h"
 #include "testing/temp_image.h"
+#include "allocation_counter.h"
 
 namespace {
 
