@@ -48,6 +48,9 @@ void RedrawPicture(PICTURE* picture);
 // One animation step: the next frame (after the last, the first) into the picture's bitmap. A
 // frame is decoded and drawn the first time only; after that its kept bits are copied into the
 // bitmap. Allocates nothing. The bitmap image keeps the last frame decoded.
+// Kept bits are copied into the DIB section's memory directly, as the platform allows, not
+// through a drawing call: a thread that draws a shared picture while another may step it must
+// hold the smiley animation lock (LockSmileyAnimation) for the draw as the stepping thread does.
 void StepPictureFrame(PICTURE* picture);
 // A new DIB section of the image's size with the image drawn over white; the caller owns it.
 HBITMAP ImageToBitmap(IImage* image, COLORREF background);
