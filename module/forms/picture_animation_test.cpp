@@ -148,7 +148,9 @@ TEST_F(PictureAnimationTest, KeptFramesMatchFreshlyDecodedOnesWithoutAllocating)
     for (UINT i = 0; i < 2 * p->frameCount + 1; ++i) {
       Step(&twin);
       const long allocations = AllocationsIn([p] { StepPictureFrame(p); });
-      if (i >= p->frameCount) EXPECT_EQ(allocations, 0) << "kept frame " << p->frame;
+      if (i >= p->frameCount) {
+        EXPECT_EQ(allocations, 0) << "kept frame " << p->frame;
+      }
       ASSERT_EQ(p->frame, twin.frame);
       ASSERT_EQ(BitmapBytes(p->hBitmap), BitmapBytes(twin.hBitmap)) << "frame " << p->frame << " round " << i / p->frameCount;
     }
