@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bubble/popup_window.h"
 #include "core/settings.h"
 #include "person/journal.h"
 #include "person/person.h"
@@ -28,6 +29,7 @@ class BubbleThreadTest : public pellix::testing::DeviceTest {
   }
   void TearDown() override {
     ShutdownBubbleThread();
+    mySHOnceDeInit();  // the HTML view library goes with this device
     FreeLibrary(module_);
     DeviceTest::TearDown();
   }
