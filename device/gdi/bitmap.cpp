@@ -13,27 +13,33 @@ bool SizeOk(int width, int height) {
 
 Error BadSize() { return Fail("bitmap size out of range", ERROR_INVALID_PARAMETER); }
 
-// Expands a masked field to 8 bits, repeating its high bits so that full scale stays full.
-int ExpandField(uint32_t value, uint32_t mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask);
-  uint32_t v = (value & mask) >> shift;
-  if (bits >= 8) return static_cast<int>(v >> (bits - 8));
-  uint32_t out = 0;
-  for (int have = 0; have < 8; have += bits) out = (out << bits) | v;
-  const int total = ((8 + bits - 1) / bits) * bits;
-  return static_cast<int>(out >> (total - 8));
-}
+// Where a colour field sits in a 16-bit pixel, found once per row from its mask (the fields are
+// read for every pixel, and counting bits is a library call where the processor is not assumed
+// to have an instruction for it).
+struct Field {
+  uint32_t mask;
+  int shift;
+  int bits;
+  explicit Field(uint32_t m)
+      : mask(m), shift(m ? std::countr_zero(m) : 0), bits(m ? std::popcount(m) : 0) {}
 
-uint32_t PackField(int value8, uint32_t mask) {
-  if (mask == 0) return 0;
-  const int shift = std::countr_zero(mask);
-  const int bits = std::popcount(mask);
-  const uint32_t v = bits >= 8 ? static_cast<uint32_t>(value8) << (bits - 8)
-                               : static_cast<uint32_t>(value8) >> (8 - bits);
-  return (v << shift) & mask;
-}
+  // The field expanded to 8 bits, repeating its high bits so that full scale stays full.
+  int Expand(uint32_t value) const {
+    if (bits == 0) return 0;
+    const uint32_t v = (value & mask) >> shift;
+    if (bits >= 8) return static_cast<int>(v >> (bits - 8));
+    uint32_t out = 0;
+    for (int have = 0; have < 8; have += bits) out = (out << bits) | v;
+    const int total = ((8 + bits - 1) / bits) * bits;
+    return static_cast<int>(out >> (total - 8));
+  }
+  uint32_t Pack(int value8) const {
+    if (bits == 0) return 0;
+    const uint32_t v = bits >= 8 ? static_cast<uint32_t>(value8) << (bits - 8)
+                                 : static_cast<uint32_t>(value8) >> (8 - bits);
+    return (v << shift) & mask;
+  }
+};
 
 }  // namespace
 
@@ -151,13 +157,14 @@ void Bitmap::Decode() {
       case 8:
         for (int x = 0; x < width_; ++x) dst[x] = palette_[src[x]];
         break;
-      case 16:
+      case 16: {
+        const Field r(masks_[0]), g(masks_[1]), b(masks_[2]);
         for (int x = 0; x < width_; ++x) {
           const uint32_t v = src[2 * x] | (src[2 * x + 1] << 8);
-          dst[x] = MakePixel(ExpandField(v, masks_[0]), ExpandField(v, masks_[1]),
-                             ExpandField(v, masks_[2]));
+          dst[x] = MakePixel(r.Expand(v), g.Expand(v), b.Expand(v));
         }
         break;
+      }
       case 24:
         for (int x = 0; x < width_; ++x)
           dst[x] = MakePixel(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
@@ -210,15 +217,16 @@ void Bitmap::Encode() {
       case 8:
         for (int x = 0; x < width_; ++x) dst[x] = static_cast<uint8_t>(index_of(src[x]));
         break;
-      case 16:
+      case 16: {
+        const Field r(masks_[0]), g(masks_[1]), b(masks_[2]);
         for (int x = 0; x < width_; ++x) {
           const Pixel p = src[x];
-          const uint32_t v = PackField((p >> 16) & 0xFF, masks_[0]) |
-                             PackField((p >> 8) & 0xFF, masks_[1]) | PackField(p & 0xFF, masks_[2]);
+          const uint32_t v = r.Pack((p >> 16) & 0xFF) | g.Pack((p >> 8) & 0xFF) | b.Pack(p & 0xFF);
           dst[2 * x] = static_cast<uint8_t>(v);
           dst[2 * x + 1] = static_cast<uint8_t>(v >> 8);
         }
         break;
+      }
       case 24:
         for (int x = 0; x < width_; ++x) {
           dst[3 * x] = static_cast<uint8_t>(src[x]);

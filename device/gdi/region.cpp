@@ -15,6 +15,10 @@ struct Span {
 // spans equal those of the band just above it, and which touches it, extends that band.
 class BandBuilder {
  public:
+  BandBuilder() : rects_(own_) {}
+  // Builds into `storage` (cleared first), whose capacity is then reused.
+  explicit BandBuilder(std::vector<Rect>& storage) : rects_(storage) { rects_.clear(); }
+
   void Add(int top, int bottom, const std::vector<Span>& spans) {
     if (spans.empty() || bottom <= top) return;
     if (!rects_.empty() && rects_.back().bottom == top && SameSpans(spans)) {
@@ -25,6 +29,7 @@ class BandBuilder {
     for (const Span& s : spans) rects_.push_back(Rect{s.left, top, s.right, bottom});
   }
   std::vector<Rect> Take() { return std::move(rects_); }
+  const std::vector<Rect>& rects() const { return rects_; }
 
  private:
   bool SameSpans(const std::vector<Span>& spans) const {
@@ -36,7 +41,8 @@ class BandBuilder {
     return true;
   }
 
-  std::vector<Rect> rects_;
+  std::vector<Rect> own_;
+  std::vector<Rect>& rects_;
   size_t last_band_ = 0;
 };
 
@@ -168,7 +174,45 @@ Region Region::Subtract(const Region& other) const {
 }
 Region Region::Xor(const Region& other) const { return Combine(*this, other, Op::kXor); }
 
+// Combinations of at most one rectangle each whose answer is itself a rectangle (or one of
+// the two): most calls are of that kind (an update area and a client rectangle, a clip and a
+// fill), and they are answered without the sweep. False when the sweep must decide.
+bool Region::CombineSimple(const Region& a, const Region& b, Op op, Region& out) {
+  if (a.rects_.size() > 1 || b.rects_.size() > 1) return false;
+  const Rect ra = a.bounds_, rb = b.bounds_;
+  const bool a_empty = a.rects_.empty(), b_empty = b.rects_.empty();
+  switch (op) {
+    case Op::kIntersect:
+      out = a_empty || b_empty ? Region() : Region(ra.Intersect(rb));
+      return true;
+    case Op::kUnion:
+      if (b_empty || (!a_empty && ra.Intersect(rb) == rb)) out = a;
+      else if (a_empty || rb.Intersect(ra) == ra) out = b;
+      else if (ra.top == rb.top && ra.bottom == rb.bottom && ra.left <= rb.right && rb.left <= ra.right)
+        out = Region(Rect{std::min(ra.left, rb.left), ra.top, std::max(ra.right, rb.right), ra.bottom});
+      else if (ra.left == rb.left && ra.right == rb.right && ra.top <= rb.bottom && rb.top <= ra.bottom)
+        out = Region(Rect{ra.left, std::min(ra.top, rb.top), ra.right, std::max(ra.bottom, rb.bottom)});
+      else
+        return false;
+      return true;
+    case Op::kSubtract:
+      if (a_empty || b_empty || ra.Intersect(rb).IsEmpty()) out = a;
+      else if (rb.Intersect(ra) == ra) out = Region();
+      else
+        return false;
+      return true;
+    case Op::kXor:
+      if (a_empty) out = b;
+      else if (b_empty) out = a;
+      else
+        return false;
+      return true;
+  }
+  return false;
+}
+
 Region Region::Combine(const Region& a, const Region& b, Op op) {
+  if (Region simple; CombineSimple(a, b, op, simple)) return simple;
   auto keep = [op](bool in_a, bool in_b) {
     switch (op) {
       case Op::kUnion: return in_a || in_b;
@@ -178,8 +222,16 @@ Region Region::Combine(const Region& a, const Region& b, Op op) {
     }
     return false;
   };
-  std::vector<int> ys;
-  ys.reserve((a.rects_.size() + b.rects_.size()) * 2);
+  // The sweep's working lists are kept per thread, so that a combination whose answer fits in
+  // one rectangle allocates nothing once the thread has combined regions before.
+  struct Scratch {
+    std::vector<int> ys, xs;
+    std::vector<Span> spans_a, spans_b, result;
+    std::vector<Rect> rects;
+  };
+  thread_local Scratch scratch;
+  std::vector<int>& ys = scratch.ys;
+  ys.clear();
   for (const Region* r : {&a, &b})
     for (const Rect& rect : r->rects_) {
       ys.push_back(rect.top);
@@ -188,9 +240,11 @@ Region Region::Combine(const Region& a, const Region& b, Op op) {
   std::sort(ys.begin(), ys.end());
   ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
 
-  BandBuilder builder;
-  std::vector<Span> spans_a, spans_b, result;
-  std::vector<int> xs;
+  BandBuilder builder(scratch.rects);
+  std::vector<Span>& spans_a = scratch.spans_a;
+  std::vector<Span>& spans_b = scratch.spans_b;
+  std::vector<Span>& result = scratch.result;
+  std::vector<int>& xs = scratch.xs;
   size_t cursor_a = 0, cursor_b = 0;
   for (size_t i = 0; i + 1 < ys.size(); ++i) {
     const int y0 = ys[i], y1 = ys[i + 1];
@@ -224,7 +278,9 @@ Region Region::Combine(const Region& a, const Region& b, Op op) {
     builder.Add(y0, y1, result);
   }
   Region region;
-  region.rects_ = builder.Take();
+  const std::vector<Rect>& rects = builder.rects();
+  if (rects.size() == 1) region.rects_.push_back(rects.front());
+  else if (rects.size() > 1) region.rects_ = std::vector<Rect>(rects.begin(), rects.end());
   region.UpdateBounds();
   return region;
 }

@@ -44,6 +44,7 @@ class Region {
  private:
   enum class Op { kUnion, kIntersect, kSubtract, kXor };
   static Region Combine(const Region& a, const Region& b, Op op);
+  static bool CombineSimple(const Region& a, const Region& b, Op op, Region& out);
   void UpdateBounds();
 
   RectList rects_;

@@ -112,7 +112,10 @@ void Surface::Stretch(const Surface& src, const Rect& src_rect, const Rect& dst_
   const long long asw = sw < 0 ? -sw : sw, ash = sh < 0 ? -sh : sh;
   const Rect out = d.Intersect(clip).Intersect(bounds());
   if (out.IsEmpty()) return;
-  std::vector<int> columns(static_cast<size_t>(out.Width()));
+  // Kept per thread: pictures are stretched at every paint, and this allocates nothing once a
+  // row as wide has been stretched before.
+  thread_local std::vector<int> columns;
+  columns.resize(static_cast<size_t>(out.Width()));
   for (int x = out.left; x < out.right; ++x) {
     long long i = x - d.left;
     if (flip_x) i = adw - 1 - i;

@@ -2,6 +2,7 @@
 
 #include <gumbo.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -263,9 +264,74 @@ class Writer {
   int elements_ = 0;
 };
 
+// The tags of plain pages: the bubble's and the forms' templates, and what the text of a message
+// turns into. The writer keeps each of them as it is.
+constexpr std::array<std::string_view, 23> kPlainTags = {
+    "html", "head", "body", "table", "tbody", "tr", "td", "th",   "p",   "div", "span", "img",
+    "a",    "br",   "b",    "i",     "u",     "em", "strong", "font", "small", "big", "center"};
+// Few enough that with the tags the parser implies (html, head, body, tbody) a plain page stays
+// below kMaxDepth and kMaxElements.
+constexpr int kMostPlainTags = 24;
+
+// A page that parsing and writing out again would give back with the same meaning: only plain
+// tags, few of them, at most kMaxTableDepth tables and kMaxOpenFormatting formatting tags, and
+// attributes with safe names, so nothing the writer drops, cuts or rewrites. Such a page goes
+// to the layout engine as it is, which spares a parse of its own. Anything unusual (a comment,
+// a stray "<", an unquoted value with quotes in it, a NUL) sends the page the long way.
+bool PlainlyWithinBounds(std::string_view s) {
+  if (s.find('\0') != std::string_view::npos) return false;
+  int tags = 0, tables = 0, formatting = 0;
+  size_t i = 0;
+  while ((i = s.find('<', i)) != std::string_view::npos) {
+    const bool closing = i + 1 < s.size() && s[i + 1] == '/';
+    size_t j = i + (closing ? 2 : 1);
+    char name[8];
+    size_t length = 0;
+    while (j < s.size() && (IsAlpha(s[j]) || (length > 0 && s[j] >= '0' && s[j] <= '9'))) {
+      if (length == sizeof name) return false;
+      name[length++] = Lower(s[j++]);
+    }
+    const std::string_view tag(name, length);
+    if (length == 0 || std::find(kPlainTags.begin(), kPlainTags.end(), tag) == kPlainTags.end()) return false;
+    if (!closing) {
+      if (++tags > kMostPlainTags) return false;
+      if (tag == "table" && ++tables > kMaxTableDepth) return false;
+      if (FormattingIndex(tag) >= 0 && ++formatting > kMaxOpenFormatting) return false;
+    }
+    for (;;) {
+      while (j < s.size() && (IsSpace(s[j]) || s[j] == '/')) ++j;
+      if (j >= s.size()) return false;
+      if (s[j] == '>') break;
+      if (closing) return false;
+      // A name of the characters SafeAttributeName allows.
+      const size_t name_at = j;
+      while (j < s.size() && (IsAlpha(s[j]) || (s[j] >= '0' && s[j] <= '9') || s[j] == '-' || s[j] == '_' ||
+                              s[j] == ':' || s[j] == '.'))
+        ++j;
+      if (j == name_at || (j < s.size() && !IsSpace(s[j]) && s[j] != '/' && s[j] != '>' && s[j] != '=')) return false;
+      while (j < s.size() && IsSpace(s[j])) ++j;
+      if (j >= s.size() || s[j] != '=') continue;
+      ++j;
+      while (j < s.size() && IsSpace(s[j])) ++j;
+      if (j >= s.size()) return false;
+      if (s[j] == '"' || s[j] == '\'') {
+        const size_t close = s.find(s[j], j + 1);
+        if (close == std::string_view::npos) return false;
+        j = close + 1;
+      } else {
+        for (; j < s.size() && !IsSpace(s[j]) && s[j] != '>'; ++j)
+          if (s[j] == '"' || s[j] == '\'' || s[j] == '<' || s[j] == '=' || s[j] == '`') return false;
+      }
+    }
+    i = j + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string BoundPage(std::string_view html) {
+  if (PlainlyWithinBounds(html)) return std::string(html);
   const std::string source = ScanSource(html);
   GumboOptions options = kGumboDefaultOptions;
   options.max_errors = 0;  // the page's mistakes are not kept

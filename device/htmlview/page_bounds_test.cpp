@@ -99,6 +99,32 @@ TEST(PageBounds, AnOrdinaryPageKeepsItsMarkupAndDropsOnlyScriptsAndComments) {
   EXPECT_EQ(BoundPage(bounded), bounded);
 }
 
+TEST(PageBounds, APlainPageGoesThroughAsItIsAndAnythingUnusualIsRewritten) {
+  // The bubble's own page, as the module fills its template.
+  const std::string plain =
+      "<html>\n<body>\n<table border=\"0\" cellpadding=\"0\" width=\"100%\"><tr>"
+      "<td width=\"1%\" valign=top style=\"padding: 1px 4px\"><img class=\"sender\" src=\"PictureID\" /></td>"
+      "<td><div class='message'>Fish &amp; chips &lt;3 <img src=\"12\"><br>"
+      "<a href=\"+4917012345678\">+4917012345678</a></div></td></tr></table>\n</body>\n</html>";
+  EXPECT_EQ(BoundPage(plain), plain);
+  // Each of these differs from a plain page in one way that the full rewrite must handle.
+  const std::string unusual[] = {
+      "<p onclick\"=\"x\">a</p>",                                        // an attribute name it drops
+      "<p>a<!-- b --></p>",                                                // a comment
+      "<p>a<script>x()</script></p>",                                      // a script
+      "<p><blink>a</blink></p>",                                           // a tag it writes as its text
+      "<table><tr><td><table><tr><td><table><tr><td><table><tr><td>a</td></tr></table>"
+      "</td></tr></table></td></tr></table></td></tr></table>",            // tables too deep
+      "<p><b><b><b><b><b><b><b><b><b>a</b></b></b></b></b></b></b></b></b></p>",  // formatting left open
+      "<p title=a\"b>a</p>",                                               // an unquoted value with a quote
+      "<p>a < b</p>",                                                      // a stray "<"
+  };
+  for (const std::string& page : unusual) EXPECT_NE(BoundPage(page), page) << page;
+  std::string many;
+  for (int i = 0; i < 30; ++i) many += "<span>";
+  EXPECT_NE(BoundPage(many), many);
+}
+
 TEST(PageBounds, TheViewShowsTheTextOfAPageBeyondTheBounds) {
   HtmlPage page;
   page.AddText(pellix::device::Utf8ToUtf16(Times("<table><tr><td>", 12) + "inner" + Times("</td></tr></table>", 12)));

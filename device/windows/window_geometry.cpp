@@ -473,7 +473,7 @@ Status WindowSystem::ScrollChildren(HWND hwnd, int dx, int dy) {
 
 // ---- Snapshots and hit testing --------------------------------------------------------------
 
-WindowSnapshot WindowSystem::SnapshotLocked(const Window& w) const {
+WindowSnapshot WindowSystem::SnapshotLocked(const Window& w, bool class_name) const {
   WindowSnapshot s;
   s.hwnd = w.handle;
   s.parent = w.parent ? w.parent->handle : nullptr;
@@ -485,7 +485,7 @@ WindowSnapshot WindowSystem::SnapshotLocked(const Window& w) const {
   s.visible = VisibleLocked(w);
   s.style = w.style;
   s.ex_style = w.ex_style;
-  s.class_name = w.window_class->name;
+  if (class_name) s.class_name = w.window_class->name;
   s.text = w.text;
   return s;
 }
@@ -503,11 +503,11 @@ std::vector<WindowSnapshot> WindowSystem::Visible() {
   return out;
 }
 
-std::optional<WindowSnapshot> WindowSystem::Snapshot(HWND hwnd) {
+std::optional<WindowSnapshot> WindowSystem::Snapshot(HWND hwnd, bool class_name) {
   std::lock_guard lock(mutex_);
   Window* w = Find(hwnd);
   if (!w) return std::nullopt;
-  return SnapshotLocked(*w);
+  return SnapshotLocked(*w, class_name);
 }
 
 Window* WindowSystem::HitTestIn(Window& w, POINT p) {

@@ -111,7 +111,8 @@ class WindowSystem {
   Result<HWND> Reparent(HWND hwnd, HWND parent);
   HWND HitTest(POINT screen_point);
   std::vector<WindowSnapshot> Visible();
-  std::optional<WindowSnapshot> Snapshot(HWND hwnd);
+  // `class_name`: with the class name (the graphics engine's queries do not need it).
+  std::optional<WindowSnapshot> Snapshot(HWND hwnd, bool class_name = true);
 
   // ---- Focus and activation ----
   HWND SetFocus(HWND hwnd);
@@ -178,7 +179,7 @@ class WindowSystem {
   void InvalidateTreeLocked(Window& w);
   void PlaceInZOrder(Window& w, HWND insert_after);
   std::vector<Window*>& SiblingsOf(Window& w);
-  WindowSnapshot SnapshotLocked(const Window& w) const;
+  WindowSnapshot SnapshotLocked(const Window& w, bool class_name = true) const;
   void CollectVisible(Window& w, std::vector<WindowSnapshot>& out);
   Window* HitTestIn(Window& w, POINT screen_point);
   gdi::Rect ComputeClient(DWORD style, DWORD ex_style, int width, int height) const;

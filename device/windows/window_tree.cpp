@@ -10,9 +10,9 @@ namespace {
 
 gdi::Rect ToRect(const RECT& r) { return gdi::Rect{r.left, r.top, r.right, r.bottom}; }
 
-gdi::WindowInfo ToInfo(const WindowSnapshot& s) {
+gdi::WindowInfo ToInfo(WindowSnapshot& s) {
   return gdi::WindowInfo{s.hwnd, s.parent, ToRect(s.window_rect), ToRect(s.client_rect),
-                         s.region, s.background, s.visible, s.text};
+                         std::move(s.region), s.background, s.visible, std::move(s.text)};
 }
 
 // What the graphics engine reads, installed while the window system exists.
@@ -20,11 +20,12 @@ class SystemWindowView final : public gdi::WindowView {
  public:
   std::vector<gdi::WindowInfo> VisibleWindows() override {
     std::vector<gdi::WindowInfo> out;
-    for (const WindowSnapshot& s : windows::VisibleWindows()) out.push_back(ToInfo(s));
+    for (WindowSnapshot& s : windows::VisibleWindows()) out.push_back(ToInfo(s));
     return out;
   }
   std::optional<gdi::WindowInfo> Find(HWND hwnd) override {
-    auto s = SnapshotOf(hwnd);
+    // Without the class name, which would be copied for nothing at every paint.
+    auto s = WindowSystem::Get().Snapshot(hwnd, false);
     if (!s) return std::nullopt;
     return ToInfo(*s);
   }

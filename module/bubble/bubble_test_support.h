@@ -53,8 +53,10 @@ class BubbleDeviceTest : public DeviceTest {
     LoadTemplates();
   }
   void TearDown() override {
+    // As the rule client's end: the HTML view library goes with this device (the module would
+    // otherwise keep its handle into the next test's device when tests share a process).
     ShutdownBubbleThread();
-    FreeTemplates();
+    mySHOnceDeInit();
     FreeSmileyTable();
     FreeLibrary(module_);
     DeviceTest::TearDown();

@@ -26,8 +26,9 @@ SOFTKEYMENU g_skmMessage = {};
 
 namespace {
 
-// How long (device milliseconds) another thread waits for the bubble thread to end. The thread
-// may be showing "Failed creating windows!" to the person, so allow for an answer.
+// How long (device milliseconds) another thread waits, at most, for the bubble thread to end.
+// The quit reaches the thread at once, also inside a message box or menu of its own (their
+// modal loops end on it), so this bound matters only for a thread stuck outside any loop.
 const DWORD kQuitWait = 10000;
 
 // The module's own instance, for its menu resources.
@@ -67,24 +68,33 @@ void LoadSoftKeyMenus() {
                   message, static_cast<UINT>(std::size(message)));
 }
 
+// Waits for the thread to end while answering what other threads send to this one: the bubble
+// thread may be sending to a window of this thread on its way out (a read form, a menu bar).
+BOOL WaitForThreadEnd(HANDLE thread, DWORD start) {
+  MSG msg;
+  for (;;) {
+    const BOOL ended = thread ? WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 : !g_bBubbleThreadRunning;
+    if (ended) return TRUE;
+    if (GetTickCount() - start >= kQuitWait) return FALSE;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    if (thread) WaitForSingleObject(thread, 1);
+    else Sleep(1);
+  }
+}
+
 // Asks a running bubble thread, from another thread, to leave its message loop, and waits until
 // it has ended. Returns FALSE when it did not end in time.
 BOOL QuitBubbleThread() {
   HANDLE thread = TakeThreadHandle();
-  // A thread still starting has no message loop yet: let it get there (or fail) first.
   const DWORD start = GetTickCount();
-  while (g_bBubbleThreadRunning && !g_bBubbleWindowReady && GetTickCount() - start < kQuitWait)
-    Sleep(10);
-  if (g_bBubbleThreadRunning) PostThreadMessageW(g_dwBubbleThreadId, WM_QUIT, 0, 0);
-  BOOL ended;
-  if (thread) {
-    ended = WaitForSingleObject(thread, kQuitWait) == WAIT_OBJECT_0;
-    CloseHandle(thread);
-  } else {
-    // The handle is not stored yet (or was closed by the thread): watch the flag instead.
-    while (g_bBubbleThreadRunning && GetTickCount() - start < 2 * kQuitWait) Sleep(10);
-    ended = !g_bBubbleThreadRunning;
-  }
+  // The quit goes at once, not when the thread is ready: a thread still starting finds it in its
+  // message loop, and one held in its "Failed creating windows!" box leaves the box for it.
+  // Posting fails only until the thread has an id and a queue (or once it has ended).
+  while (g_bBubbleThreadRunning && !PostThreadMessageW(g_dwBubbleThreadId, WM_QUIT, 0, 0) &&
+         GetTickCount() - start < kQuitWait)
+    Sleep(1);
+  const BOOL ended = WaitForThreadEnd(thread, start);
+  if (thread) CloseHandle(thread);
   return ended;
 }
 

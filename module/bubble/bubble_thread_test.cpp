@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "bubble/popup_window.h"
 #include "core/settings.h"
+#include "person/journal.h"
+#include "person/person.h"
 #include "resources/static_module.h"
 #include "rule/notification_list.h"
 #include "testing/temp_image.h"
@@ -26,6 +29,7 @@ class BubbleThreadTest : public pellix::testing::DeviceTest {
   }
   void TearDown() override {
     ShutdownBubbleThread();
+    mySHOnceDeInit();  // the HTML view library goes with this device
     FreeLibrary(module_);
     DeviceTest::TearDown();
   }
@@ -107,6 +111,46 @@ TEST_F(BubbleThreadTest, ShutdownFromAnotherThreadEndsItAndReleasesEverything) {
   // A later message starts a new thread.
   StartAndWait();
   EXPECT_TRUE(IsWindow(g_hBubbleThreadWindow));
+}
+
+// A thread window class whose windows refuse to be created, registered before the bubble
+// thread registers its own: the thread then shows "Failed creating windows!".
+LRESULT CALLBACK RefusingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) return -1;
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(BubbleThreadTest, ShutdownEndsAThreadHeldInItsFailedWindowsBoxAtOnce) {
+  WNDCLASSW wc = {};
+  wc.lpfnWndProc = RefusingProc;
+  wc.lpszClassName = u"SMS_RAVLO_THREAD_CLASS";
+  ASSERT_NE(RegisterClassW(&wc), 0);
+  // The person would leave the box open for a minute.
+  auto& person = pellix::device::Person::Get();
+  person.set_attended(true, 60000);
+  StartBubbleThread();
+  ASSERT_TRUE(person.WaitForMessageBox(std::chrono::seconds(10)));
+  ASSERT_EQ(person.OpenBox()->text, u"Failed creating windows!");
+  // What ProcessMessage may have listed meanwhile.
+  AddSms(40)->pszSender = _wcsdup(u"+4917000");
+  AddSms(41)->pszHTML = _wcsdup(u"<p>x</p>");
+  g_dwNotificationNumber = 42;
+
+  const DWORD start = GetTickCount();
+  ShutdownBubbleThread();
+  // Device time at speed 1: the box is left for the quit, not after a wait of ten seconds.
+  EXPECT_LT(GetTickCount() - start, 3000u);
+  EXPECT_FALSE(person.OpenBox().has_value());
+  EXPECT_FALSE(g_bBubbleThreadRunning);
+  EXPECT_EQ(g_hBubbleThread, nullptr);
+  EXPECT_EQ(ClearSmsList(nullptr), 0);
+  EXPECT_EQ(g_dwNotificationNumber, 40u);
+  EXPECT_EQ(g_skmMessage.prgskc, nullptr);
+  EXPECT_EQ(g_skmReport.hMenu, nullptr);
+  EXPECT_NE(Log().find("Exiting thread while some notifications wasnt cleared!!\r\nBubble Thread exited!\r\n"),
+            std::string::npos);
+  person.set_attended(false);
+  UnregisterClassW(u"SMS_RAVLO_THREAD_CLASS", nullptr);
 }
 
 TEST_F(BubbleThreadTest, ShutdownWithoutAThreadStillReleasesOrphanedRecords) {

@@ -429,9 +429,7 @@ BOOL StepSmileyAnimation() {
     PICTURE* picture = g_SmileyTable[i].picture;
     // A still picture's bitmap already shows its only frame: only animated ones are redrawn.
     if (!picture || picture->frameCount < 2) continue;
-    picture->frame = picture->frame + 1 >= picture->frameCount ? 0 : picture->frame + 1;
-    DecodePictureFrame(picture);
-    RedrawPicture(picture);
+    StepPictureFrame(picture);
   }
   UnlockSmileyAnimation();
   return TRUE;

@@ -4,6 +4,9 @@
 // person expects, down to the end of the bubble thread.
 #include <htmlctrl.h>
 
+#include <atomic>
+#include <stdexcept>
+
 #include "bubble/bubble_test_support.h"
 #include "bubble/bubble_window.h"
 #include "forms/open_form.h"
@@ -306,6 +309,52 @@ TEST_F(BubbleAnimationTest, TheThreadsEndLeavesPicturesAReadWindowStillShows) {
   ReleaseSmileyPictureUse();
   EXPECT_TRUE(FreeSmileyImagesUnlessInUse());
   EXPECT_EQ(g_SmileyTable[0].picture, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Stands in front of the popup's procedure and throws once, when the popup is hidden.
+WNDPROC g_popupProc = nullptr;
+std::atomic<bool> g_throwOnHide{false};
+
+LRESULT CALLBACK ThrowingPopupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SHOWWINDOW && !wParam && g_throwOnHide.exchange(false)) throw std::runtime_error("hide");
+  return CallWindowProcW(g_popupProc, hwnd, message, wParam, lParam);
+}
+
+// In real time, so that the bubble's hide timer cannot take it off the screen first.
+class BubbleGuardTest : public BubbleWindowTest {
+ protected:
+  BubbleGuardTest() { clock_speed_ = 1.0; }
+};
+
+TEST_F(BubbleGuardTest, AnExceptionInAHandlerRemovesItsNotificationAndTheThreadGoesOn) {
+  StartThread();
+  const DWORD other = Notify(u"first");
+  const DWORD shown = Notify(u"second");
+  // The platform shows the second once the first has had its turn.
+  ASSERT_TRUE(WaitUntil([&] { return Shown() == shown; }));
+  // A number tapped in the shown bubble; the menu it opens is cancelled.
+  TapLink(shown, u"+4917012345678");
+  g_popupProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(g_hPopupWindow, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(ThrowingPopupProc)));
+  ASSERT_NE(g_popupProc, nullptr);
+  g_throwOnHide = true;
+
+  // "Call" takes the bubble off the screen first, and the popup throws there: the command ends
+  // with 0 instead of 1, and its notification goes as if it had been handled.
+  EXPECT_EQ(SendMessageW(g_hBubbleThreadWindow, WM_COMMAND, IDM_CALL, static_cast<LPARAM>(shown)), 0);
+  EXPECT_FALSE(g_throwOnHide);
+  EXPECT_TRUE(Logged("WM_COMMAND...in callback exception accoured!\r\n"));
+  EXPECT_TRUE(WaitUntil([&] { return findsms(shown) == nullptr; }));
+  EXPECT_TRUE(device().journal().EntriesOfKind(journal_kind::kCall).empty());
+  // The thread keeps running for the other notification.
+  EXPECT_TRUE(g_bBubbleThreadRunning);
+  EXPECT_NE(findsms(other), nullptr);
+  EXPECT_FALSE(Logged("Exception accoured in bubble thread!!"));
+  SetWindowLongPtrW(g_hPopupWindow, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(g_popupProc));
 }
 
 }  // namespace

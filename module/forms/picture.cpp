@@ -2,6 +2,8 @@
 
 #include <imaging.h>
 
+#include <cstring>
+
 namespace {
 
 template <typename T>
@@ -48,6 +50,34 @@ IStream* ReadWholeFile(PICTURE* picture) {
   return stream;
 }
 
+// Frames an animated picture keeps, at most, in bytes: the smileys and a contact's animated
+// picture fit many times over; a large animation is decoded at each step instead.
+const DWORD kMostKeptFrameBytes = 1024 * 1024;
+
+// The bitmap's own bits and their size, or null.
+BYTE* BitmapBits(HBITMAP bitmap, DWORD* size) {
+  DIBSECTION dib = {};
+  if (!bitmap || GetObjectW(bitmap, sizeof dib, &dib) != sizeof dib || !dib.dsBm.bmBits) return nullptr;
+  *size = static_cast<DWORD>(dib.dsBm.bmWidthBytes) * static_cast<DWORD>(dib.dsBm.bmHeight);
+  return static_cast<BYTE*>(dib.dsBm.bmBits);
+}
+
+// Makes room for the frames of an animated picture and keeps frame 0, which the bitmap shows.
+void KeepFrames(PICTURE* picture) {
+  DWORD size = 0;
+  const BYTE* bits = BitmapBits(picture->hBitmap, &size);
+  if (!bits || size == 0 || picture->frameCount < 2) return;
+  const ULONGLONG total = static_cast<ULONGLONG>(size + 1) * picture->frameCount;
+  if (total > kMostKeptFrameBytes) return;
+  auto* block = static_cast<BYTE*>(LocalAlloc(LMEM_FIXED | LMEM_ZEROINIT, static_cast<UINT>(total)));
+  if (!block) return;
+  picture->pFrameBits = block;
+  picture->pFrameKept = block + static_cast<size_t>(size) * picture->frameCount;
+  picture->cbFrame = size;
+  memcpy(picture->pFrameBits, bits, size);
+  picture->pFrameKept[0] = 1;
+}
+
 }  // namespace
 
 void InitPicture(PICTURE* picture) {
@@ -63,6 +93,9 @@ void InitPicture(PICTURE* picture) {
   picture->hFile = INVALID_HANDLE_VALUE;
   picture->pImage = nullptr;
   picture->path[0] = 0;
+  picture->pFrameBits = nullptr;
+  picture->pFrameKept = nullptr;
+  picture->cbFrame = 0;
 }
 
 HRESULT LoadPictureFromFile(PICTURE* picture, LPCWSTR path) {
@@ -101,6 +134,7 @@ HRESULT LoadPictureFromFile(PICTURE* picture, LPCWSTR path) {
     picture->frameCount = frames;
     DecodePictureFrame(picture);
     picture->hBitmap = ImageToBitmap(picture->pImage, RGB(255, 255, 255));
+    KeepFrames(picture);
   }
   factory->Release();
   return hr;
@@ -124,6 +158,10 @@ void ReleasePicture(PICTURE* picture) {
     LocalFree(picture->hFileData);
     picture->hFileData = nullptr;
   }
+  if (picture->pFrameBits) LocalFree(picture->pFrameBits);
+  picture->pFrameBits = nullptr;
+  picture->pFrameKept = nullptr;
+  picture->cbFrame = 0;
 }
 
 void DecodePictureFrame(PICTURE* picture) {
@@ -150,6 +188,23 @@ void RedrawPicture(PICTURE* picture) {
   picture->pImage->Draw(dc, &rect, nullptr);
   SelectObject(dc, old);
   DeleteDC(dc);
+}
+
+void StepPictureFrame(PICTURE* picture) {
+  if (!picture || picture->frameCount < 2) return;
+  picture->frame = picture->frame + 1 >= picture->frameCount ? 0 : picture->frame + 1;
+  DWORD size = 0;
+  BYTE* bits = picture->pFrameBits ? BitmapBits(picture->hBitmap, &size) : nullptr;
+  if (bits && size == picture->cbFrame && picture->pFrameKept[picture->frame]) {
+    memcpy(bits, picture->pFrameBits + static_cast<size_t>(size) * picture->frame, size);
+    return;
+  }
+  DecodePictureFrame(picture);
+  RedrawPicture(picture);
+  if (bits && size == picture->cbFrame) {
+    memcpy(picture->pFrameBits + static_cast<size_t>(size) * picture->frame, bits, size);
+    picture->pFrameKept[picture->frame] = 1;
+  }
 }
 
 HBITMAP ImageToBitmap(IImage* image, COLORREF background) {

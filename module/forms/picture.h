@@ -1,7 +1,8 @@
 // Picture objects: a picture file decoded by the platform's imaging library into a DIB section
 // that always shows the current frame over white. The decoder is kept for the picture's life, so
 // an animation step decodes the next frame into the same bitmap image and bitmap and allocates
-// nothing.
+// nothing. An animated picture also keeps the finished bits of each frame once it has drawn it
+// (StepPictureFrame), so that later rounds of its animation only copy them into the bitmap.
 //
 // Threads: a picture is used by the thread that owns the window showing it (the bubble thread or
 // the forms' thread); smiley pictures are shared through the smiley table, which frees them only
@@ -28,6 +29,9 @@ struct PICTURE {
   HANDLE hFile;                // INVALID_HANDLE_VALUE when no file is open
   IImage* pImage;              // the bitmap image's drawing interface; owned
   WCHAR path[MAX_PATH];
+  BYTE* pFrameBits;            // an animated picture's kept frames (frameCount x cbFrame), or null; owned
+  BYTE* pFrameKept;            // per frame: non-zero once its bits are kept (same block)
+  DWORD cbFrame;               // bytes of the bitmap's bits, one frame
 };
 
 // Sets every field to its empty value; call before LoadPictureFromFile.
@@ -41,6 +45,13 @@ void ReleasePicture(PICTURE* picture);
 void DecodePictureFrame(PICTURE* picture);
 // Draws the bitmap image into the picture's bitmap over white.
 void RedrawPicture(PICTURE* picture);
+// One animation step: the next frame (after the last, the first) into the picture's bitmap. A
+// frame is decoded and drawn the first time only; after that its kept bits are copied into the
+// bitmap. Allocates nothing. The bitmap image keeps the last frame decoded.
+// Kept bits are copied into the DIB section's memory directly, as the platform allows, not
+// through a drawing call: a thread that draws a shared picture while another may step it must
+// hold the smiley animation lock (LockSmileyAnimation) for the draw as the stepping thread does.
+void StepPictureFrame(PICTURE* picture);
 // A new DIB section of the image's size with the image drawn over white; the caller owns it.
 HBITMAP ImageToBitmap(IImage* image, COLORREF background);
 // Fills `rect` with white whatever `color` says (every caller passes white).
