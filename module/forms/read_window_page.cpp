@@ -149,11 +149,12 @@ LRESULT ReadWindow::AnimationTick() {
     for (LONG i = 0; i < g_SmileyCount; ++i) {
       PICTURE* picture = g_SmileyTable[i].picture;
       if (!picture) continue;
-      if (picture->frameCount >= 2) {
-        picture->frame = picture->frame + 1 >= picture->frameCount ? 0 : picture->frame + 1;
-        DecodePictureFrame(picture);
-      }
-      RedrawPicture(picture);
+      // The next frame of an animated picture (its kept bits after the first round); a still
+      // picture is drawn into its bitmap again.
+      if (picture->frameCount >= 2)
+        StepPictureFrame(picture);
+      else
+        RedrawPicture(picture);
     }
     UnlockSmileyAnimation();
   }
