@@ -347,6 +347,20 @@ std::optional<std::u16string> Person::OpenContactCard() {
   return open_card_;
 }
 
+std::optional<std::pair<uint64_t, std::u16string>> Person::OpenContactCardWithSerial() {
+  std::lock_guard lock(mutex_);
+  if (!open_card_) return std::nullopt;
+  return std::pair{cards_opened_, *open_card_};
+}
+
+bool Person::AnswerOpenContactCard(uint64_t serial, bool confirm) {
+  std::lock_guard lock(mutex_);
+  if (!open_card_ || cards_opened_ != serial || !card_answers_.empty()) return false;
+  card_answers_.push_back(confirm);
+  changed_.notify_all();
+  return true;
+}
+
 bool Person::WaitForContactCard(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] { return open_card_.has_value(); });
@@ -355,6 +369,7 @@ bool Person::WaitForContactCard(std::chrono::milliseconds timeout) {
 bool Person::AnswerCard(const std::u16string& name) {
   std::unique_lock lock(mutex_);
   open_card_ = name;
+  ++cards_opened_;
   changed_.notify_all();
   std::optional<bool> answer;
   auto take = [&] {

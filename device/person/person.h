@@ -100,6 +100,10 @@ class Person {
   void AnswerContactCard(bool confirm);
   // The name on the card that is shown, when one is.
   std::optional<std::u16string> OpenContactCard();
+  // The card shown and its number among the cards shown (from 1).
+  std::optional<std::pair<uint64_t, std::u16string>> OpenContactCardWithSerial();
+  // Answers the shown card only when it is the one numbered `serial` and no answer waits.
+  bool AnswerOpenContactCard(uint64_t serial, bool confirm);
   bool WaitForContactCard(std::chrono::milliseconds timeout);
 
   // Turning attendance off releases the menus and boxes waiting now: cancelled, and given
@@ -134,6 +138,7 @@ class Person {
   std::optional<OpenMessageBox> open_box_;
   std::deque<bool> card_answers_;
   std::optional<std::u16string> open_card_;
+  uint64_t cards_opened_ = 0;
 };
 
 // Helpers for journal lines.
