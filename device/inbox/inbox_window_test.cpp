@@ -378,16 +378,6 @@ TEST_F(InboxWindowTest, TheReadFramesSoftKeysReplyAndOfferTheFormsActions) {
   EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("+4930111"), std::string::npos);
 }
 
-TEST_F(InboxWindowTest, TheListsLeftSoftKeyComposesANewMessage) {
-  ASSERT_NE(Window().Show(), nullptr);
-  HWND bar = shell::SoftKeyBar();
-  ASSERT_NE(bar, nullptr);
-  EXPECT_EQ(shell::SoftKeyText(bar, 0), u"New");
-  ASSERT_TRUE(shell::PressSoftKey(0));
-  ASSERT_TRUE(Eventually([&] { return !device().journal().EntriesOfKind(journal_kind::kCompose).empty(); }));
-  EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("account=SMS"), std::string::npos);
-}
-
 TEST_F(InboxWindowTest, EscapeClosesTheReadForm) {
   const int64_t key = Add(u"+4930111", u"one", u"IPM.SMStext");
   ASSERT_NE(Window().Show(), nullptr);
