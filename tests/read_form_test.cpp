@@ -14,6 +14,7 @@
 #include "imaging/decoded_image.h"
 #include "kernel/host_file.h"
 #include "testing/temp_image.h"
+#include "testing/golden_picture.h"
 #include "tool_runner.h"
 
 namespace {
@@ -121,29 +122,8 @@ TEST_P(ReadFormGoldenTest, AMessageWithSmileysAndAContactPictureMatchesItsRefere
 
   const fs::path golden =
       fs::path(PELLIX_TEST_DATA_DIR) / "golden" / (std::string("read_form_") + screen.size + ".png");
-  if (std::getenv("PELLIX_UPDATE_GOLDEN")) {
-    fs::create_directories(golden.parent_path());
-    fs::copy_file(shot, golden, fs::copy_options::overwrite_existing);
-    GTEST_SKIP() << "wrote " << golden;
-  }
-  auto expected_file = pellix::device::ReadHostFile(golden, 16u << 20);
-  ASSERT_TRUE(expected_file.ok()) << golden;
-  auto actual_file = pellix::device::ReadHostFile(shot, 16u << 20);
-  ASSERT_TRUE(actual_file.ok());
-  auto expected = pellix::device::imaging::DecodePng(*expected_file);
-  auto actual = pellix::device::imaging::DecodePng(*actual_file);
-  ASSERT_TRUE(expected.ok() && actual.ok());
-  ASSERT_EQ(actual->width, expected->width);
-  ASSERT_EQ(actual->height, expected->height);
-  size_t differing = 0;
-  const auto& a = actual->frames[0].pixels;
-  const auto& e = expected->frames[0].pixels;
-  for (size_t i = 0; i < a.size(); ++i) differing += a[i] != e[i];
-  if (differing) {
-    const fs::path kept = fs::temp_directory_path() / (std::string("pellix-read-form-") + screen.size + ".png");
-    fs::copy_file(shot, kept, fs::copy_options::overwrite_existing);
-    ADD_FAILURE() << differing << " pixels differ from " << golden << "; the screen is kept as " << kept;
-  }
+  if (pellix::testing::WriteGoldenIfAsked(shot, golden)) GTEST_SKIP() << "wrote " << golden;
+  pellix::testing::ExpectSamePicture(shot, golden, 0, std::string("pellix-read-form-") + screen.size + ".png");
 }
 
 INSTANTIATE_TEST_SUITE_P(QvgaAndVga, ReadFormGoldenTest,

@@ -31,6 +31,7 @@
 #include "store/message_store.h"
 #include "store/sms_delivery.h"
 #include "testing/temp_image.h"
+#include "testing/golden_picture.h"
 
 namespace {
 
@@ -528,29 +529,9 @@ TEST_P(ComposePickerPictureTest, TheOpenPanelMatchesItsReferencePicture) {
   ASSERT_TRUE(pellix::device::gdi::SaveScreenshot(shot).ok());
   const std::filesystem::path golden =
       std::filesystem::path(PELLIX_GOLDEN_DIR) / (std::string("compose_picker_") + GetParam().name + ".png");
-  if (std::getenv("PELLIX_UPDATE_GOLDEN")) {
-    std::filesystem::copy_file(shot, golden, std::filesystem::copy_options::overwrite_existing);
-    GTEST_SKIP() << "wrote " << golden;
-  }
-  auto expected_file = pellix::device::ReadHostFile(golden, 16u << 20);
-  ASSERT_TRUE(expected_file.ok()) << golden;
-  auto actual_file = pellix::device::ReadHostFile(shot, 16u << 20);
-  ASSERT_TRUE(actual_file.ok());
-  auto expected = pellix::device::imaging::DecodePng(*expected_file);
-  auto actual = pellix::device::imaging::DecodePng(*actual_file);
-  ASSERT_TRUE(expected.ok() && actual.ok());
-  ASSERT_EQ(actual->width, expected->width);
-  ASSERT_EQ(actual->height, expected->height);
-  const auto& a = actual->frames[0].pixels;
-  const auto& e = expected->frames[0].pixels;
-  size_t differing = 0;
-  for (size_t i = static_cast<size_t>(GetSystemMetrics(SM_CYCAPTION)) * actual->width; i < a.size(); ++i)
-    differing += a[i] != e[i];
-  if (differing) {
-    const auto kept = std::filesystem::temp_directory_path() / (std::string("compose_picker_") + GetParam().name + ".actual.png");
-    std::filesystem::copy_file(shot, kept, std::filesystem::copy_options::overwrite_existing);
-    ADD_FAILURE() << differing << " pixels differ from " << golden << "; the screen is kept as " << kept;
-  }
+  if (pellix::testing::WriteGoldenIfAsked(shot, golden)) GTEST_SKIP() << "wrote " << golden;
+  pellix::testing::ExpectSamePicture(shot, golden, static_cast<uint32_t>(GetSystemMetrics(SM_CYCAPTION)),
+                                     std::string("compose_picker_") + GetParam().name + ".actual.png");
 }
 
 INSTANTIATE_TEST_SUITE_P(QvgaAndVga, ComposePickerPictureTest,
