@@ -82,9 +82,44 @@ void HtmlPage::BuildDocument() {
     text += "</style>";
   }
   doc_ = litehtml::document::createFromUTF8(text.c_str(), container_.get(), &SharedContext());
+  if (doc_ && doc_->root()) ShortenBackgroundNames(doc_->root());
+}
+
+namespace {
+// Names the engine copies into each background paint, i.e. at every draw; a name short
+// enough for the string's inline buffer is copied without touching the heap.
+constexpr char kAliasMark = '\x1b';
+const size_t kInlineName = std::string().capacity();
+
+std::string PictureAlias(size_t index) { return kAliasMark + std::to_string(index); }
+}  // namespace
+
+// A background named "DesktopBackground" would cost a heap allocation at every draw, which an
+// animation step (a redraw of a few smileys over the body's background) must not make. Such a
+// name is replaced in the document by an alias of its picture slot, which FindPicture resolves.
+void HtmlPage::ShortenBackgroundNames(const std::shared_ptr<litehtml::element>& el) {
+  if (const litehtml::background* bg = el->get_background(true); bg && bg->m_image.size() > kInlineName) {
+    for (size_t i = 0; i < pictures_.size(); ++i) {
+      if (pictures_[i].name != bg->m_image) continue;
+      std::string alias = PictureAlias(i);
+      if (alias.size() <= kInlineName) const_cast<litehtml::background*>(bg)->m_image = std::move(alias);
+      break;
+    }
+  }
+  const size_t count = el->get_children_count();
+  for (size_t i = 0; i < count; ++i) ShortenBackgroundNames(el->get_child(static_cast<int>(i)));
 }
 
 HtmlPage::PictureSlot* HtmlPage::FindPicture(std::string_view name) {
+  if (!name.empty() && name.front() == kAliasMark) {
+    size_t index = 0;
+    for (char c : name.substr(1)) {
+      if (c < '0' || c > '9') return nullptr;
+      index = index * 10 + static_cast<size_t>(c - '0');
+      if (index >= pictures_.size()) return nullptr;
+    }
+    return name.size() > 1 ? &pictures_[index] : nullptr;
+  }
   for (PictureSlot& slot : pictures_) {
     if (slot.name == name) return &slot;
   }

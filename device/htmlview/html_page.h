@@ -17,6 +17,7 @@
 
 namespace litehtml {
 class document;
+class element;
 }
 
 namespace pellix::device::htmlview {
@@ -104,6 +105,7 @@ class HtmlPage {
 
  private:
   void BuildDocument();
+  void ShortenBackgroundNames(const std::shared_ptr<litehtml::element>& el);
 
   std::unique_ptr<PageContainer> container_;
   std::shared_ptr<litehtml::document> doc_;

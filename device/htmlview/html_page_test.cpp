@@ -82,6 +82,28 @@ TEST(HtmlPageTest, AnsweredPictureGrowsTheLayoutAndIsDrawn) {
   EXPECT_EQ(screen.At(10, 31), 0xFFFFFFu);
 }
 
+TEST(HtmlPageTest, BackgroundPicturesAreDrawnWhateverTheLengthOfTheirName) {
+  // A long name is kept under an alias inside the document; the page still knows it by name.
+  for (const std::u16string name : {u"bg", u"DesktopBackground", u"AVeryLongBackgroundPictureName.png"}) {
+    HtmlPage page;
+    page.AddStyle(u"body { margin: 0; background-image: url(" + name + u"); background-repeat: no-repeat; }");
+    Loaded(page, u"<body><div style=\"height:40px\"></div></body>");
+    ASSERT_EQ(page.picture_count(), 1u);
+    EXPECT_EQ(page.picture_name(0), std::string(name.begin(), name.end()));
+    SolidPicture blue(30, 20, 0x0000FF);
+    page.SetPicture(0, blue.AsPicture());
+    page.Layout(200);
+    gdi::Surface screen(200, 100, 0);
+    page.Draw(screen, screen.bounds(), 0, 0);
+    EXPECT_EQ(screen.At(25, 15), 0x0000FFu);
+    EXPECT_EQ(screen.At(35, 15), 0xFFFFFFu);
+    // A rebuilt document (a new zoom) names it again.
+    page.SetZoom(3);
+    page.Draw(screen, screen.bounds(), 0, 0);
+    EXPECT_EQ(screen.At(25, 15), 0x0000FFu);
+  }
+}
+
 TEST(HtmlPageTest, RefusedPictureKeepsAPlaceholder) {
   HtmlPage page;
   Loaded(page, u"<body style=\"margin:0\"><img src=\"gone\"></body>");
