@@ -185,6 +185,39 @@ TEST(HtmlPageTest, LongWordsWrapInsideANarrowView) {
   EXPECT_GT(page.height(), 30);  // several lines
 }
 
+// Elements remember what their inherited lookups found: each must still find its own
+// ancestors' values, however deep, and an element's own value must win over the remembered one.
+TEST(HtmlPageTest, InheritedStylesFollowEachBranch) {
+  HtmlPage page;
+  page.AddStyle(u".r { color: #ff0000; } .b { color: #0000ff; } .big { font-size: 40px; }");
+  Loaded(page,
+         u"<body style=\"margin:0\"><div class=\"r\"><table cellspacing=0 cellpadding=0><tr><td><p style=\"margin:0\">"
+         u"<span>MMMM</span></p></td></tr></table><div class=\"b\"><span>MMMM</span></div></div>"
+         u"<div class=\"big\"><div><span>MMMM</span></div></div></body>",
+         300);
+  gdi::Surface screen(300, 120, 0);
+  page.Draw(screen, screen.bounds(), 0, 0);
+  auto count = [&](gdi::Pixel color, int top, int bottom) {
+    int n = 0;
+    for (int y = top; y < bottom; ++y)
+      for (int x = 0; x < 300; ++x) n += screen.At(x, y) == color;
+    return n;
+  };
+  int red_rows = 0, blue_rows = 0, first_blue = -1;
+  for (int y = 0; y < 120; ++y) {
+    if (count(0xFF0000, y, y + 1)) ++red_rows;
+    if (count(0x0000FF, y, y + 1)) {
+      ++blue_rows;
+      if (first_blue < 0) first_blue = y;
+    }
+  }
+  ASSERT_GT(red_rows, 0);
+  ASSERT_GT(blue_rows, 0);
+  EXPECT_EQ(count(0x0000FF, 0, first_blue), 0);  // the red line is all red
+  // The big text inherits 40px through a plain div: taller than the two small lines together.
+  EXPECT_GT(page.height(), 2 * red_rows + 40);
+}
+
 TEST(HtmlPageTest, AddedStyleWinsAndZoomScalesText) {
   HtmlPage plain, styled;
   Loaded(plain, u"<p>x</p>");

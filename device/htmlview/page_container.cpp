@@ -1,5 +1,7 @@
 #include "htmlview/page_container.h"
 
+#include "htmlview/page_elements.h"
+
 #include <algorithm>
 
 #include "gdi/font_engine.h"
@@ -105,6 +107,12 @@ void PageContainer::draw_list_marker(litehtml::uint_ptr hdc, const litehtml::lis
   const int side = std::max(2, std::min(p.width, p.height) / 2);
   const int x = p.x + (p.width - side) / 2, y = p.y + (p.height - side) / 2;
   FillRect(*target, {x, y, x + side, y + side}, ToRgb(marker.color));
+}
+
+std::shared_ptr<litehtml::element> PageContainer::create_element(const litehtml::tchar_t* tag,
+                                                                 const litehtml::string_map&,
+                                                                 const std::shared_ptr<litehtml::document>& doc) {
+  return CreatePageElement(tag, doc);
 }
 
 void PageContainer::load_image(const litehtml::tchar_t* src, const litehtml::tchar_t*, bool) {

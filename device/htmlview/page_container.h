@@ -65,10 +65,8 @@ class PageContainer final : public litehtml::document_container {
   void set_clip(const litehtml::position&, const litehtml::border_radiuses&, bool, bool) override {}
   void del_clip() override {}
   void get_client_rect(litehtml::position& client) const override;
-  std::shared_ptr<litehtml::element> create_element(const litehtml::tchar_t*, const litehtml::string_map&,
-                                                    const std::shared_ptr<litehtml::document>&) override {
-    return nullptr;
-  }
+  std::shared_ptr<litehtml::element> create_element(const litehtml::tchar_t* tag, const litehtml::string_map&,
+                                                    const std::shared_ptr<litehtml::document>& doc) override;
   void get_media_features(litehtml::media_features& media) const override;
   void get_language(litehtml::tstring& language, litehtml::tstring& culture) const override;
   void split_text(const char* text, const std::function<void(const litehtml::tchar_t*)>& on_word,
