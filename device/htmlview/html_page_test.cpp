@@ -356,5 +356,43 @@ TEST(HtmlPageTest, TableAttributesGiveSpacingAndBorders) {
   }
 }
 
+// Attributes of cells, rows, tables and pictures place and space their content.
+TEST(HtmlPageTest, PresentationalAttributesPlaceContent) {
+  auto draw = [](std::u16string_view html, gdi::Surface& screen) {
+    HtmlPage page;
+    SolidPicture blue(10, 10, 0x0000FF);
+    Loaded(page, html, screen.width());
+    for (size_t i = 0; i < page.picture_count(); ++i) page.SetPicture(i, blue.AsPicture());
+    page.Layout(screen.width());
+    page.Draw(screen, screen.bounds(), 0, 0);
+    return page.height();
+  };
+  const std::u16string table = u"<body style=\"margin:0\"><table width=\"200\" cellspacing=\"0\" cellpadding=\"0\">";
+  gdi::Surface screen(200, 80, 0);
+  // Alignment given on the row reaches its cells, both ways.
+  draw(table + u"<tr align=\"right\" valign=\"bottom\"><td style=\"height:50px; background:red\"><img src=\"p\"></td></tr></table>",
+       screen);
+  EXPECT_EQ(screen.At(195, 45), 0x0000FFu);
+  EXPECT_EQ(screen.At(5, 45), 0xFF0000u);
+  EXPECT_EQ(screen.At(195, 5), 0xFF0000u);
+  // The cell's own attribute wins over its row's.
+  draw(table + u"<tr align=\"right\"><td align=\"left\" style=\"background:red\"><img src=\"p\"></td></tr></table>", screen);
+  EXPECT_EQ(screen.At(5, 5), 0x0000FFu);
+  EXPECT_EQ(screen.At(195, 5), 0xFF0000u);
+  // A picture aligned right floats to the right edge.
+  draw(u"<body style=\"margin:0\"><img src=\"p\" align=\"right\">text</body>", screen);
+  EXPECT_EQ(screen.At(195, 5), 0x0000FFu);
+  // Any cellpadding pads each side of each cell; a page's style sheet still has the last word.
+  const int none = draw(u"<table cellspacing=\"0\" cellpadding=\"0\"><tr><td>x</td></tr></table>", screen);
+  EXPECT_EQ(draw(u"<table cellspacing=\"0\" cellpadding=\"7\"><tr><td>x</td></tr></table>", screen), none + 14);
+  EXPECT_EQ(draw(u"<style>td { padding: 0 }</style><table cellspacing=\"0\" cellpadding=\"7\"><tr><td>x</td></tr></table>",
+                 screen),
+            none);
+  // nowrap keeps a cell's words on one line.
+  const int wrapped = draw(u"<table width=\"40\"><tr><td>aaa bbb ccc ddd</td></tr></table>", screen);
+  const int kept = draw(u"<table width=\"40\"><tr><td nowrap>aaa bbb ccc ddd</td></tr></table>", screen);
+  EXPECT_LT(kept, wrapped);
+}
+
 }  // namespace
 }  // namespace pellix::device::htmlview

@@ -18,6 +18,8 @@
 #include <litehtml/el_tr.h>
 
 #include <cstring>
+#include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -33,7 +35,7 @@ namespace {
 // engine's literals: the same call site asks with the same pointer, and a different pointer
 // with the same text is only a second entry.
 template <class Base>
-class Remembering final : public Base {
+class Remembering : public Base {
  public:
   explicit Remembering(const std::shared_ptr<litehtml::document>& doc) : Base(doc) {}
 
@@ -71,6 +73,85 @@ class Remembering final : public Base {
   bool final_ = false;
 };
 
+bool IsTag(const litehtml::element::ptr& el, const char* tag) {
+  const char* name = el ? el->get_tagName() : nullptr;
+  return name && std::strcmp(name, tag) == 0;
+}
+
+bool IsOneOf(const char* value, std::initializer_list<const char*> words) {
+  if (!value) return false;
+  for (const char* word : words)
+    if (litehtml::t_strcasecmp(value, word) == 0) return true;
+  return false;
+}
+
+bool IsCount(const char* text) {
+  size_t digits = 0;
+  for (; text[digits]; ++digits)
+    if (text[digits] < '0' || text[digits] > '9' || digits >= 4) return false;
+  return digits > 0;
+}
+
+enum class Hints { kCell, kTable, kPicture, kBlock };
+
+// Presentational attributes become properties of the element itself, as browsers treat them:
+// above the master sheet, below the page's style sheets and its style attributes, which the
+// engine applies later. Done here rather than with attribute rules in the master sheet because
+// the engine tests every rule against every element and parses a matching rule's text again
+// for each element it matches.
+template <class Base, Hints kKind>
+class Hinted final : public Remembering<Base> {
+ public:
+  using Remembering<Base>::Remembering;
+
+  void parse_attributes() override {
+    Base::parse_attributes();
+    if constexpr (kKind == Hints::kCell) {
+      CellHints();
+    } else if constexpr (kKind == Hints::kTable) {
+      // border="N": an outset frame N pixels wide (1 when N is not a number); "0" has none.
+      if (const char* border = this->get_attr("border"); border && std::strcmp(border, "0") != 0) {
+        const std::string frame = (IsCount(border) ? std::string(border) : std::string("1")) + "px outset gray";
+        Hint("border", frame.c_str());
+      }
+    } else if constexpr (kKind == Hints::kPicture) {
+      const char* align = this->get_attr("align");
+      if (IsOneOf(align, {"left", "right"})) Hint("float", align);
+      if (IsOneOf(align, {"middle", "absmiddle"})) Hint("vertical-align", "middle");
+    } else {
+      const char* align = this->get_attr("align");
+      if (IsOneOf(align, {"left", "center", "right", "justify"})) Hint("text-align", align);
+    }
+  }
+
+ private:
+  void Hint(const char* name, const char* value) { this->m_style.add_property(name, value, nullptr, false, this); }
+
+  void CellHints() {
+    const litehtml::element::ptr row = this->parent();
+    litehtml::element::ptr table = row;
+    while (table && !IsTag(table, "table")) table = table->parent();
+    if (table) {
+      // border="0" leaves the cells as they are: without a border style they have none.
+      const char* border = table->get_attr("border");
+      if (border && std::strcmp(border, "0") != 0) Hint("border", "1px inset gray");
+      if (const char* padding = table->get_attr("cellpadding"); padding && IsCount(padding)) {
+        const std::string px = std::string(padding) + "px";
+        Hint("padding", px.c_str());
+      }
+    }
+    // A cell's own alignment, else its row's.
+    const bool in_row = IsTag(row, "tr");
+    const char* align = this->get_attr("align");
+    if (!align && in_row) align = row->get_attr("align");
+    if (IsOneOf(align, {"left", "center", "right", "justify"})) Hint("text-align", align);
+    const char* valign = this->get_attr("valign");
+    if (!valign && in_row) valign = row->get_attr("valign");
+    if (IsOneOf(valign, {"top", "middle", "bottom", "baseline"})) Hint("vertical-align", valign);
+    if (this->get_attr("nowrap")) Hint("white-space", "nowrap");
+  }
+};
+
 template <class T>
 std::shared_ptr<litehtml::element> Make(const std::shared_ptr<litehtml::document>& doc) {
   return std::make_shared<Remembering<T>>(doc);
@@ -78,15 +159,16 @@ std::shared_ptr<litehtml::element> Make(const std::shared_ptr<litehtml::document
 
 }  // namespace
 
-// The engine's own choice of element class for each tag, each remembering its lookups.
+// The engine's own choice of element class for each tag, each remembering its lookups, and
+// the tags with presentational attributes taking them as properties.
 std::shared_ptr<litehtml::element> CreatePageElement(const char* tag,
                                                      const std::shared_ptr<litehtml::document>& doc) {
   auto is = [tag](const char* name) { return std::strcmp(tag, name) == 0; };
   if (is("br")) return Make<litehtml::el_break>(doc);
-  if (is("p")) return Make<litehtml::el_para>(doc);
-  if (is("img")) return Make<litehtml::el_image>(doc);
-  if (is("table")) return Make<litehtml::el_table>(doc);
-  if (is("td") || is("th")) return Make<litehtml::el_td>(doc);
+  if (is("p")) return std::make_shared<Hinted<litehtml::el_para, Hints::kBlock>>(doc);
+  if (is("img")) return std::make_shared<Hinted<litehtml::el_image, Hints::kPicture>>(doc);
+  if (is("table")) return std::make_shared<Hinted<litehtml::el_table, Hints::kTable>>(doc);
+  if (is("td") || is("th")) return std::make_shared<Hinted<litehtml::el_td, Hints::kCell>>(doc);
   if (is("link")) return Make<litehtml::el_link>(doc);
   if (is("title")) return Make<litehtml::el_title>(doc);
   if (is("a")) return Make<litehtml::el_anchor>(doc);
@@ -94,7 +176,7 @@ std::shared_ptr<litehtml::element> CreatePageElement(const char* tag,
   if (is("style")) return std::make_shared<litehtml::el_style>(doc);
   if (is("base")) return Make<litehtml::el_base>(doc);
   if (is("body")) return Make<litehtml::el_body>(doc);
-  if (is("div")) return Make<litehtml::el_div>(doc);
+  if (is("div")) return std::make_shared<Hinted<litehtml::el_div, Hints::kBlock>>(doc);
   if (is("script")) return std::make_shared<litehtml::el_script>(doc);
   if (is("font")) return Make<litehtml::el_font>(doc);
   return Make<litehtml::html_tag>(doc);
