@@ -40,6 +40,7 @@ struct CanvasState {
   bool pressed = false;
   bool long_pressed = false;
   POINT down{};
+  DWORD down_time = 0;
 };
 std::mutex g_canvas_mutex;
 std::map<HWND, CanvasState> g_canvases;
@@ -239,6 +240,7 @@ LRESULT CALLBACK CanvasProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       state.pressed = true;
       state.long_pressed = false;
       state.down = PointOf(lParam);
+      state.down_time = static_cast<DWORD>(GetMessageTime());
       SetTimer(hwnd, kLongPressTimer, kLongPressMs, nullptr);
       if (owner) SetFocus(hwnd);
       return 0;
@@ -258,7 +260,15 @@ LRESULT CALLBACK CanvasProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       CanvasState& state = CanvasOf(hwnd);
       const bool tap = state.pressed && !state.long_pressed;
       state.pressed = false;
-      if (tap && view) view->Tap(PointOf(lParam));
+      if (!tap || !view) return 0;
+      // The input's own times decide: a thread that was busy while the stylus was held reads
+      // the release before its timer, and the press was long all the same.
+      if (static_cast<DWORD>(GetMessageTime()) - state.down_time >= kLongPressMs) {
+        state.long_pressed = true;
+        view->ContextMenu(state.down);
+      } else {
+        view->Tap(PointOf(lParam));
+      }
       return 0;
     }
     case WM_CONTEXTMENU:

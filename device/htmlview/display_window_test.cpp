@@ -8,6 +8,7 @@
 #include "gdi/screenshot.h"
 #include "gdi/gdi_objects.h"
 #include "testing/temp_image.h"
+#include "windows/window_system.h"
 
 #include <htmlctrl.h>
 #include <libloader.h>
@@ -297,6 +298,27 @@ TEST_F(DisplayWindowTest, LongPressOnALinkIsAContextMenuNotATap) {
   Pump(150);
   EXPECT_EQ(parent_.hotspots.size(), 1u);
   EXPECT_EQ(parent_.context_points.size(), 1u);
+}
+
+// A thread that was busy while the stylus was held finds the press and the release both
+// waiting, before its long-press timer could run: their times still make it a long press.
+TEST_F(DisplayWindowTest, PressHeldLongIsALongPressEvenWhenReadLate) {
+  Load(kPage);
+  POINT screen{24, 14};
+  ClientToScreen(canvas(), &screen);
+  const uint32_t down = static_cast<uint32_t>(GetTickCount());
+  pellix::device::windows::WindowSystem& system = pellix::device::windows::WindowSystem::Get();
+  ASSERT_TRUE(system.PostInput(canvas(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 14), down, screen).ok());
+  ASSERT_TRUE(system.PostInput(canvas(), WM_LBUTTONUP, 0, MAKELPARAM(24, 14), down + 800, screen).ok());
+  Pump(5);
+  EXPECT_EQ(parent_.context_points.size(), 1u);
+  EXPECT_TRUE(parent_.hotspots.empty());
+  // Held for less than the long press, it is a tap on the link.
+  ASSERT_TRUE(system.PostInput(canvas(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 14), down + 900, screen).ok());
+  ASSERT_TRUE(system.PostInput(canvas(), WM_LBUTTONUP, 0, MAKELPARAM(24, 14), down + 1100, screen).ok());
+  Pump(5);
+  EXPECT_EQ(parent_.context_points.size(), 1u);
+  EXPECT_EQ(parent_.hotspots.size(), 1u);
 }
 
 TEST_F(DisplayWindowTest, TallDocumentsScrollWithTheKeys) {
