@@ -253,6 +253,71 @@ TEST_F(ConsoleServerTest, APageClosedMidFrameStopsNothing) {
   EXPECT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) { return !binary && m.find("journal") != std::string::npos; }));
 }
 
+// Someone at the page chooses from the device's menus: the menu the bubble's soft key opens
+// waits for them, reaches the page with its items, takes the answer the page gives by id and
+// closes there; answers for no open menu, or for ids it lacks, are refused. A menu left open
+// does not hold up the console's stop.
+TEST_F(ConsoleServerTest, MenusWaitForTheAnswerFromThePage) {
+  auto page = OpenPage();
+  page->text(true);
+  std::string seen;
+  // Reads text messages until every needle has appeared in what was read since `seen` was cleared.
+  // Frames keep coming while the bubble animates: a deadline, not the count, ends the wait.
+  auto wait_for_all = [&](std::vector<std::string> needles) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    bool all = false;
+    WaitFor(*page, [&](const std::string& m, bool binary) {
+      if (!binary) seen += m + "\n";
+      all = true;
+      for (const auto& n : needles)
+        if (seen.find(n) == std::string::npos) all = false;
+      return all || std::chrono::steady_clock::now() > deadline;
+    }, 100000);
+    return all;
+  };
+  auto say = [&](const std::string& line) {
+    seen.clear();
+    page->write(net::buffer(line));
+  };
+  ASSERT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Hello there").result_int(), 200);
+  ASSERT_TRUE(wait_for_all({"\"kind\":\"notification\"", "show "})) << seen;
+
+  say("key F2");
+  ASSERT_TRUE(wait_for_all({"{\"menu\":{\"serial\":", "\"text\":\"Dismiss\""})) << seen;
+  const size_t at = seen.find("{\"menu\":{\"serial\":") + 18;
+  const std::string serial = seen.substr(at, seen.find(',', at) - at);
+  const size_t dismiss = seen.rfind("{\"id\":", seen.find("\"text\":\"Dismiss\""));
+  ASSERT_NE(dismiss, std::string::npos);
+  const std::string id = seen.substr(dismiss + 6, seen.find(',', dismiss) - dismiss - 6);
+
+  say("menu " + serial + " 65000");
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"the menu has no enabled item 65000\"}}"})) << seen;
+  say("menu " + std::to_string(std::stoull(serial) + 1) + " " + id);
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"that menu is no longer open\"}}"})) << seen;
+  say("menu " + serial + " x y");
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"malformed answer\"}}"})) << seen;
+  EXPECT_EQ(seen.find("menuClosed"), std::string::npos) << "a refused answer closed the menu";
+
+  say("menu " + serial + " " + id);
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"ok\":true}}", "{\"menuClosed\":" + serial + "}",
+                            "menu choose \\\"Dismiss\\\" " + id}))
+      << seen;
+  // The same answer again finds no menu, and is not kept for the next one.
+  say("menu " + serial + " " + id);
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"that menu is no longer open\"}}"})) << seen;
+
+  // Another message, its menu left open: the console still stops at once.
+  ASSERT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Again").result_int(), 200);
+  ASSERT_TRUE(wait_for_all({"\"kind\":\"notification\"", "show "})) << seen;
+  say("key F2");
+  ASSERT_TRUE(wait_for_all({"{\"menu\":{\"serial\":"})) << seen;
+  EXPECT_EQ(seen.find("menu cancel"), std::string::npos) << "the menu did not wait: " << seen;
+  page.reset();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(console_->Stop(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+}
+
 // The console's SMS sender is the phone network: messages go through the SMS service and the
 // Inbox to its rule clients, and a fresh image gets Pellix as its rule client, so the person
 // sees Pellix's bubble.

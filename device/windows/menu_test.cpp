@@ -133,6 +133,44 @@ TEST_F(MenuTest, ThreadedAttendedMenuWaitsForTheAnswerWhileOpen) {
   EXPECT_FALSE(person.OpenMenu().has_value());
 }
 
+// Answers from someone watching the screen name the menu they saw: an answer for a menu that
+// closed, for a grayed item or for an id the menu lacks is refused and never reaches a later menu.
+TEST_F(MenuTest, ThreadedAnswersForTheOpenMenuNameItsSerial) {
+  device::Person& person = device::Person::Get();
+  person.set_attended(true, 10000);
+  std::thread script([&] {
+    ASSERT_TRUE(person.WaitForMenu(std::chrono::seconds(5)));
+    auto open = person.OpenMenuWithSerial();
+    ASSERT_TRUE(open);
+    EXPECT_FALSE(person.AnswerOpenMenu(open->serial + 1, device::MenuAnswer::ById(40012)));
+    EXPECT_FALSE(person.AnswerOpenMenu(open->serial, device::MenuAnswer::ById(40013)));  // grayed
+    EXPECT_FALSE(person.AnswerOpenMenu(open->serial, device::MenuAnswer::ById(777)));
+    EXPECT_TRUE(person.AnswerOpenMenu(open->serial, device::MenuAnswer::ById(40012)));
+    EXPECT_FALSE(person.AnswerOpenMenu(open->serial, device::MenuAnswer::Cancel()));  // one answer only
+  });
+  EXPECT_EQ(TrackPopupMenuEx(popup_, TPM_RETURNCMD, 0, 0, owner_, nullptr), 40012);
+  script.join();
+  EXPECT_FALSE(person.AnswerOpenMenu(1, device::MenuAnswer::Cancel()));  // none open: nothing queued
+  person.set_attended(false);
+  EXPECT_FALSE(TrackPopupMenuEx(popup_, TPM_RETURNCMD, 0, 0, owner_, nullptr));
+}
+
+// Whoever stops an attended device turns attendance off: the menu waiting is cancelled at once,
+// not after the person's patience.
+TEST_F(MenuTest, ThreadedUnattendingReleasesAnOpenMenu) {
+  device::Person& person = device::Person::Get();
+  person.set_attended(true, 600000);
+  std::thread stopper([&] {
+    ASSERT_TRUE(person.WaitForMenu(std::chrono::seconds(5)));
+    person.set_attended(false);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(TrackPopupMenuEx(popup_, TPM_RETURNCMD, 0, 0, owner_, nullptr));
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(Journal("input").back(), "menu cancel");
+}
+
 TEST_F(MenuTest, DestroyMenuDestroysItsSubmenus) {
   HMENU outer = CreateMenu();
   HMENU inner = CreatePopupMenu();

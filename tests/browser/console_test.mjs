@@ -158,6 +158,18 @@ test('the device console in a browser', async (t) => {
     await page.mouse.click(...at(links[0].x + links[0].width / 2, links[0].y - 3));
     await journalEntry(page, from, 'input', 'menu open at');
     assert.ok(await page.evaluate((from) => window.pellixConsole.journal.slice(from).some((e) => e.text.includes('"Call"')), from));
+    // The menu waits for the person at the page, shown over the screen; Escape cancels it.
+    await page.locator('.prompt-menu button', { hasText: 'Call' }).waitFor();
+    from = await journalLength(page);
+    await page.keyboard.press('Escape');
+    await journalEntry(page, from, 'input', 'menu cancel');
+    await page.locator('.prompt-menu').waitFor({ state: 'detached' });
+    // Again, and an item is chosen with a click.
+    from = await journalLength(page);
+    await page.mouse.click(...at(links[0].x + links[0].width / 2, links[0].y - 3));
+    await page.locator('.prompt-menu button', { hasText: 'Call' }).click();
+    await journalEntry(page, from, 'input', 'menu choose "Call"');
+    await page.locator('.prompt-menu').waitFor({ state: 'detached' });
     // The left soft key ("Mark read") ends the bubble: the screen changes and the message is read.
     const before = await screenPixels(page);
     from = await journalLength(page);

@@ -26,6 +26,7 @@
 #include "kernel/device.h"
 #include "kernel/device_image.h"
 #include "kernel/host_file.h"
+#include "person/person.h"
 #include "render/smiley_table.h"
 #include "render/sms_to_html.h"
 #include "render/templates.h"
@@ -49,6 +50,9 @@ using device::console::JsonString;
 constexpr size_t kMaxSmsText = 4096;
 constexpr size_t kMaxSender = 64;
 constexpr int kMaxBurst = 20;
+// How long a menu or message box waits for the person at the page: long enough to read and
+// choose, in device time; the console's stop and restart release it at once anyway.
+constexpr uint64_t kPatienceMs = 10 * 60 * 1000;
 
 // The module as the Inbox holds it while the device runs: attached in this process, so the
 // Inbox's rule client, the bubble, the forms and the console's preview share its settings,
@@ -60,6 +64,8 @@ const Invocation* g_invocation = nullptr;
 // shows Pellix's bubbles, which is what a person opens it for), and starts the Inbox with its
 // window in front, as scripts have it. Returns whether it installed the module now.
 device::Result<bool> StartModule() {
+  // Someone sits at the page: menus and boxes wait for their choice instead of closing at once.
+  device::Person::Get().set_attended(true, kPatienceMs);
   g_module = AttachStaticPellixRule();
   auto installed = EnsurePellixInstalled();
   // Loaded as the rule client's first Initialize loads it, so the preview has the skin before
@@ -76,6 +82,8 @@ device::Result<bool> StartModule() {
 
 void StopModule() {
   device::Device& d = device::Device::Get();
+  // A menu or box still open would hold its thread, and so the stop, until its patience ran out.
+  device::Person::Get().set_attended(false);
   // The Inbox releases the rule client (which ends its bubble) before the module goes.
   device::inbox::Inbox::Of(d).Stop();
   device::inbox::InboxWindow::Of(d).Close();
@@ -419,6 +427,8 @@ int Console(Invocation& inv) {
   if (open) OpenBrowser((*server)->address());
   int signal = 0;
   sigwait(&stop_signals, &signal);
+  // Device work the server waits for may sit behind an open menu: release it first.
+  if (device::Device::Current()) device::Person::Get().set_attended(false);
   (*server)->Stop();
   if (device::Device::Current()) StopModule();
   return 0;
