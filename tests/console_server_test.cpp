@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -129,10 +130,10 @@ class ConsoleServerTest : public ::testing::Test {
     return out;
   }
 
-  std::unique_ptr<websocket::stream<tcp::socket>> OpenPage() {
+  std::unique_ptr<websocket::stream<tcp::socket>> OpenPage(std::chrono::seconds wait = std::chrono::seconds(10)) {
     auto ws = std::make_unique<websocket::stream<tcp::socket>>(Connect());
     // A page that waits for something that never comes fails the test instead of hanging it.
-    const timeval patience{10, 0};
+    const timeval patience{static_cast<time_t>(wait.count()), 0};
     setsockopt(ws->next_layer().native_handle(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     const std::string origin = console_->origin();
     ws->set_option(websocket::stream_base::decorator(
@@ -151,6 +152,21 @@ class ConsoleServerTest : public ::testing::Test {
       if (ec) return false;
       if (match(beast::buffers_to_string(buffer.data()), ws.got_binary())) return true;
     }
+    return false;
+  }
+
+  // Polls the console's state until its soft keys read `expected` (a JSON array, "[]" for no bar).
+  bool WaitForSoftKeys(const std::string& expected, std::chrono::seconds patience) {
+    const std::string wanted = "\"softKeys\":" + expected;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    std::string body;
+    for (;;) {
+      body = Request(http::verb::get, "/api/state").body();
+      if (body.find(wanted) != std::string::npos) return true;
+      if (std::chrono::steady_clock::now() > deadline) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "the soft keys never read " << expected << "; last state: " << body;
     return false;
   }
 
@@ -258,13 +274,16 @@ TEST_F(ConsoleServerTest, APageClosedMidFrameStopsNothing) {
 // closes there; answers for no open menu, or for ids it lacks, are refused. A menu left open
 // does not hold up the console's stop.
 TEST_F(ConsoleServerTest, MenusWaitForTheAnswerFromThePage) {
-  auto page = OpenPage();
+  // The sanitizers slow every step down many times over; each wait ends at its condition, and
+  // only a console that never gets there meets the deadline.
+  constexpr auto kPatience = std::chrono::seconds(30);
+  auto page = OpenPage(kPatience);
   page->text(true);
   std::string seen;
   // Reads text messages until every needle has appeared in what was read since `seen` was cleared.
   // Frames keep coming while the bubble animates: a deadline, not the count, ends the wait.
   auto wait_for_all = [&](std::vector<std::string> needles) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
     bool all = false;
     WaitFor(*page, [&](const std::string& m, bool binary) {
       if (!binary) seen += m + "\n";
@@ -272,15 +291,20 @@ TEST_F(ConsoleServerTest, MenusWaitForTheAnswerFromThePage) {
       for (const auto& n : needles)
         if (seen.find(n) == std::string::npos) all = false;
       return all || std::chrono::steady_clock::now() > deadline;
-    }, 100000);
+    }, 1 << 30);
     return all;
   };
   auto say = [&](const std::string& line) {
     seen.clear();
     page->write(net::buffer(line));
   };
+  // The journal tells of the bubble before its soft-key bar is up; a key pressed in between
+  // reaches no bar. The soft keys are pressed once the bar names them.
+  const std::string bubble_keys = "[\"Mark read\",\"Menu\"]";
+  const std::string shown = "\"kind\":\"notification\",\"text\":\"show ";
   ASSERT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Hello there").result_int(), 200);
-  ASSERT_TRUE(wait_for_all({"\"kind\":\"notification\"", "show "})) << seen;
+  ASSERT_TRUE(wait_for_all({shown})) << seen;
+  ASSERT_TRUE(WaitForSoftKeys(bubble_keys, kPatience));
 
   say("key F2");
   ASSERT_TRUE(wait_for_all({"{\"menu\":{\"serial\":", "\"text\":\"Dismiss\""})) << seen;
@@ -305,17 +329,22 @@ TEST_F(ConsoleServerTest, MenusWaitForTheAnswerFromThePage) {
   // The same answer again finds no menu, and is not kept for the next one.
   say("menu " + serial + " " + id);
   EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"that menu is no longer open\"}}"})) << seen;
+  // The dismissed bubble takes its bar along; the next one must bring its own.
+  ASSERT_TRUE(WaitForSoftKeys("[]", kPatience));
 
   // Another message, its menu left open: the console still stops at once.
+  seen.clear();
   ASSERT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Again").result_int(), 200);
-  ASSERT_TRUE(wait_for_all({"\"kind\":\"notification\"", "show "})) << seen;
+  ASSERT_TRUE(wait_for_all({shown})) << seen;
+  ASSERT_TRUE(WaitForSoftKeys(bubble_keys, kPatience));
   say("key F2");
   ASSERT_TRUE(wait_for_all({"{\"menu\":{\"serial\":"})) << seen;
   EXPECT_EQ(seen.find("menu cancel"), std::string::npos) << "the menu did not wait: " << seen;
   page.reset();
+  // Unattended, the menu would hold the stop for its ten minutes of patience.
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(console_->Stop(), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kPatience);
 }
 
 // The console's SMS sender is the phone network: messages go through the SMS service and the

@@ -14,15 +14,16 @@
 namespace pellix::device::console {
 namespace {
 
+// Patience and waits are generous for a sanitizer's slowdown; an answer ends each wait at once.
 class ConsoleAnswerTest : public testing::DeviceTest {
  protected:
   Person& person() { return Person::Get(); }
 };
 
 TEST_F(ConsoleAnswerTest, ThreadedBoxTakesOnlyItsOwnButtons) {
-  person().set_attended(true, 10000);
+  person().set_attended(true, 120000);
   std::thread page([&] {
-    ASSERT_TRUE(person().WaitForMessageBox(std::chrono::seconds(5)));
+    ASSERT_TRUE(person().WaitForMessageBox(std::chrono::seconds(30)));
     const std::string serial = std::to_string(person().OpenBox()->serial);
     EXPECT_EQ(ApplyAnswer("box " + serial + " 6"), "the message box has no button 6");  // IDYES
     EXPECT_EQ(ApplyAnswer("box 99 2"), "that message box is no longer open");
@@ -39,11 +40,11 @@ TEST_F(ConsoleAnswerTest, ThreadedBoxTakesOnlyItsOwnButtons) {
 }
 
 TEST_F(ConsoleAnswerTest, ThreadedContactCardIsSavedOrCancelledFromThePage) {
-  person().set_attended(true, 10000);
+  person().set_attended(true, 120000);
   contacts::Contact contact;
   contact.fields[contacts::Field::kMobilePhone] = u"+49171234567";
   std::thread page([&] {
-    ASSERT_TRUE(person().WaitForContactCard(std::chrono::seconds(5)));
+    ASSERT_TRUE(person().WaitForContactCard(std::chrono::seconds(30)));
     const std::string serial = std::to_string(person().OpenContactCardWithSerial()->first);
     EXPECT_EQ(ApplyAnswer("card " + serial + " maybe"), "malformed answer");
     EXPECT_EQ(ApplyAnswer("card " + serial + "1 save"), "that contact card is no longer shown");

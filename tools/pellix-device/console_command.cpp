@@ -31,6 +31,7 @@
 #include "render/sms_to_html.h"
 #include "render/templates.h"
 #include "resources/static_module.h"
+#include "shell/menu_bar.h"
 #include "rule/module_entry.h"
 #include "skin/skin.h"
 #include "skin_check.h"
@@ -132,6 +133,15 @@ std::string ProfileJson(const device::Profile& p) {
   return "{\"width\":" + std::to_string(p.screen_width) + ",\"height\":" + std::to_string(p.screen_height) +
          ",\"dpi\":" + std::to_string(p.dpi) + ",\"platform\":" + JsonString(p.platform) +
          ",\"clock\":" + std::to_string(p.clock_speed) + "}";
+}
+
+// What the two soft keys say now (the bar they act on), empty when no bar is shown. Scripts
+// press a soft key once it names what they want, rather than guessing when a bar is up.
+std::string SoftKeysJson() {
+  HWND bar = device::shell::SoftKeyBar();
+  if (!bar) return "[]";
+  return "[" + JsonString(device::Utf16ToUtf8(device::shell::SoftKeyText(bar, 0))) + "," +
+         JsonString(device::Utf16ToUtf8(device::shell::SoftKeyText(bar, 1))) + "]";
 }
 
 ApiReply Skins() {
@@ -352,7 +362,8 @@ ApiReply Sound(const ApiRequest& r) {
 ApiReply Api(const ApiRequest& r) {
   const bool get = r.method == "GET", post = r.method == "POST";
   if (r.path == "/api/state" && get)
-    return ApiReply::Json("{\"profile\":" + ProfileJson(device::Device::Get().profile()) + "}");
+    return ApiReply::Json("{\"profile\":" + ProfileJson(device::Device::Get().profile()) +
+                          ",\"softKeys\":" + SoftKeysJson() + "}");
   if (r.path == "/api/sms" && post) return SendSms(r);
   if (r.path == "/api/preview" && post) return Preview(r);
   if (r.path == "/api/contacts" && get) return Contacts();
