@@ -63,9 +63,10 @@ async function startConsole(image) {
 }
 
 // Waits until the page's journal has an entry that `match` accepts, after entry `from`.
+// Waits end at what they wait for; the deadline is long enough for a sanitizer build's device.
 async function journalEntry(page, from, kind, text) {
   await page.waitForFunction(([from, kind, text]) => window.pellixConsole.journal.slice(from).some((e) => e.kind === kind && e.text.includes(text)),
-    [from, kind, text], { timeout: 10000 });
+    [from, kind, text], { timeout: 30000 });
 }
 
 const journalLength = (page) => page.evaluate(() => window.pellixConsole.journal.length);
@@ -146,7 +147,7 @@ test('the device console in a browser', async (t) => {
         }
       }
       return runs.length >= 2 ? runs : null;
-    }, null, { timeout: 10000 }).then((handle) => handle.jsonValue(), async (e) => {
+    }, null, { timeout: 30000 }).then((handle) => handle.jsonValue(), async (e) => {
       const last = await page.evaluate(() => window.pellixConsole.journal.slice(-8).map((j) => `${j.kind} ${j.text}`));
       throw new Error(`no bubble with links on the screen (${e.message}); the journal ends:\n${last.join('\n')}`);
     });
