@@ -269,6 +269,29 @@ TEST_F(ConsoleServerTest, APageClosedMidFrameStopsNothing) {
   EXPECT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) { return !binary && m.find("journal") != std::string::npos; }));
 }
 
+// A restart on another screen: the page is told, then starts again from a whole frame of the new
+// screen, never from the last one of the device that went.
+TEST_F(ConsoleServerTest, ARestartStartsThePageFromTheNewScreen) {
+  auto page = OpenPage(std::chrono::seconds(30));
+  auto key_frame = [](const std::string& m, bool binary) { return binary && m.size() > 9 && m[0] == 1 && m[1] == 1; };
+  ASSERT_TRUE(WaitFor(*page, key_frame));
+  auto res = Request(http::verb::post, "/api/device?width=320&height=240");
+  ASSERT_EQ(res.result_int(), 200) << res.body();
+  ASSERT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) { return !binary && m == "{\"restarted\":true}"; },
+                      1 << 30));
+  std::string first;
+  ASSERT_TRUE(WaitFor(*page, [&](const std::string& m, bool binary) {
+    if (binary) first = m;
+    return binary;
+  }, 1 << 30));
+  // u8 kind, u8 key, u16 width, u16 height, little-endian.
+  ASSERT_GE(first.size(), 6u);
+  auto u16 = [&](size_t at) { return static_cast<uint8_t>(first[at]) | static_cast<uint8_t>(first[at + 1]) << 8; };
+  EXPECT_EQ(first[1], 1) << "not a whole frame";
+  EXPECT_EQ(u16(2), 320);
+  EXPECT_EQ(u16(4), 240);
+}
+
 // Someone at the page chooses from the device's menus: the menu the bubble's soft key opens
 // waits for them, reaches the page with its items, takes the answer the page gives by id and
 // closes there; answers for no open menu, or for ids it lacks, are refused. A menu left open

@@ -511,8 +511,10 @@ void ConsoleServer::Impl::RunApi(ApiRequest request, std::function<void(ApiReply
     }
     net::post(ioc, [this, reply = std::move(reply), done] {
       if (reply.device_restarted) {
-        // A new device: its journal starts again, and every page starts from a whole frame.
+        // A new device: its journal starts again, and every page starts from a whole frame of
+        // its screen (the last frame kept is the old device's, perhaps of another size).
         journal_sent = 0;
+        frames.Reset();
         // The new device's person counts its menus and boxes from 1 again.
         menu_shown = box_shown = card_shown = 0;
         auto all = pages;
