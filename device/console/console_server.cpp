@@ -569,6 +569,13 @@ void ConsoleServer::Stop() {
   });
   if (impl_->network.joinable()) impl_->network.join();
   stopper.join();
+  // No page is left to answer a menu or box the device has open, and device work in flight may
+  // wait behind it: release it. Under the device lock, since that work may be a restart that is
+  // replacing the device right now.
+  {
+    std::shared_lock lock(impl_->device_mutex);
+    if (Device::Current()) Person::Get().set_attended(false);
+  }
   impl_->device.Stop();
 }
 

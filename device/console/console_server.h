@@ -52,7 +52,8 @@ class ConsoleServer {
   uint16_t port() const;
   // "http://127.0.0.1:PORT/"
   std::string address() const;
-  // Closes every connection and joins the threads; called by the destructor too.
+  // Closes every connection, releases what the device has open for the pages to answer (its
+  // person stops attending) and joins the threads; called by the destructor too.
   void Stop();
 
   struct Impl;

@@ -165,18 +165,22 @@ test('the device console in a browser', async (t) => {
     await page.keyboard.press('Escape');
     await journalEntry(page, from, 'input', 'menu cancel');
     await page.locator('.prompt-menu').waitFor({ state: 'detached' });
-    // Again, and an item is chosen with a click.
+    // Again, and an item is chosen with a click: "Save to contacts" keeps the bubble (a call would
+    // take it away) and shows the contact card over the screen, cancelled with its button.
     from = await journalLength(page);
     await page.mouse.click(...at(links[0].x + links[0].width / 2, links[0].y - 3));
-    await page.locator('.prompt-menu button', { hasText: 'Call' }).click();
-    await journalEntry(page, from, 'input', 'menu choose "Call"');
-    await page.locator('.prompt-menu').waitFor({ state: 'detached' });
-    // The left soft key ("Mark read") ends the bubble: the screen changes and the message is read.
+    await page.locator('.prompt-menu button', { hasText: 'Save to contacts' }).click();
+    await journalEntry(page, from, 'input', 'menu choose "Save to contacts"');
+    await page.locator('.prompt-box', { hasText: 'Save contact' }).locator('button', { hasText: 'Cancel' }).click();
+    await journalEntry(page, from, 'contact', 'card cancelled');
+    await page.locator('.prompt').waitFor({ state: 'detached' });
+    // The left soft key ("Mark read") ends the bubble: the key reaches the bubble's bar, and the
+    // screen changes.
     const before = await screenPixels(page);
     from = await journalLength(page);
     await page.focus('#screen');
     await page.keyboard.press('F1');
-    await journalEntry(page, from, 'input', 'key down VK_F1');
+    await journalEntry(page, from, 'input', 'key down VK_F1 -> soft key bar');
     let changed = false;
     for (let i = 0; i < 100 && !changed; i++, await page.waitForTimeout(100)) changed = (await screenPixels(page)) !== before;
     assert.ok(changed, 'the screen changed after the soft key');

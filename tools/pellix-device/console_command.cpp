@@ -438,8 +438,8 @@ int Console(Invocation& inv) {
   if (open) OpenBrowser((*server)->address());
   int signal = 0;
   sigwait(&stop_signals, &signal);
-  // Device work the server waits for may sit behind an open menu: release it first.
-  if (device::Device::Current()) device::Person::Get().set_attended(false);
+  // The server releases what the device has open for its pages before it waits for its device
+  // work; the device may have been replaced by a restart meanwhile, so only it looks.
   (*server)->Stop();
   if (device::Device::Current()) StopModule();
   return 0;
