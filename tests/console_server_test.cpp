@@ -155,18 +155,20 @@ class ConsoleServerTest : public ::testing::Test {
     return false;
   }
 
-  // Polls the console's state until its soft keys read `expected` (a JSON array, "[]" for no bar).
-  bool WaitForSoftKeys(const std::string& expected, std::chrono::seconds patience) {
-    const std::string wanted = "\"softKeys\":" + expected;
+  // Polls the console's state until its soft keys read `keys` (a JSON array, "[]" for no bar),
+  // or, with `reading` false, until they read anything else.
+  bool WaitForSoftKeys(const std::string& keys, std::chrono::seconds patience, bool reading = true) {
+    const std::string wanted = "\"softKeys\":" + keys;
     const auto deadline = std::chrono::steady_clock::now() + patience;
     std::string body;
     for (;;) {
       body = Request(http::verb::get, "/api/state").body();
-      if (body.find(wanted) != std::string::npos) return true;
+      if (body.find("\"softKeys\":[") != std::string::npos && (body.find(wanted) != std::string::npos) == reading)
+        return true;
       if (std::chrono::steady_clock::now() > deadline) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ADD_FAILURE() << "the soft keys never read " << expected << "; last state: " << body;
+    ADD_FAILURE() << "the soft keys " << (reading ? "never read " : "still read ") << keys << "; last state: " << body;
     return false;
   }
 
@@ -353,7 +355,7 @@ TEST_F(ConsoleServerTest, MenusWaitForTheAnswerFromThePage) {
   say("menu " + serial + " " + id);
   EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"that menu is no longer open\"}}"})) << seen;
   // The dismissed bubble takes its bar along; the next one must bring its own.
-  ASSERT_TRUE(WaitForSoftKeys("[]", kPatience));
+  ASSERT_TRUE(WaitForSoftKeys(bubble_keys, kPatience, false));
 
   // Another message, its menu left open: the console still stops at once.
   seen.clear();
