@@ -2,13 +2,15 @@
 // device's settings and the journal, all talking to the console server of pellix-device.
 import { Screen } from './screen.js';
 import { call, showResult } from './api.js';
+import { Prompt } from './prompt.js';
 
 const $ = (id) => document.getElementById(id);
 const JOURNAL_LIMIT = 2000;
 
 let socket = null;
 const screen = new Screen($('screen'), (line) => socket && socket.readyState === WebSocket.OPEN && socket.send(line));
-window.pellixConsole = { screen, journal: [] };
+const prompt = new Prompt(document.querySelector('.screen-frame'), screen, (line) => screen.send(line));
+window.pellixConsole = { screen, prompt, journal: [], answers: [] };
 
 // ---- Connection ----
 function connect() {
@@ -16,6 +18,7 @@ function connect() {
   socket.binaryType = 'arraybuffer';
   socket.onopen = () => { $('status').textContent = 'connected'; $('status').classList.remove('down'); };
   socket.onclose = () => {
+    prompt.clear();
     $('status').textContent = 'disconnected: reconnecting…';
     $('status').classList.add('down');
     setTimeout(connect, 1000);
@@ -25,7 +28,17 @@ function connect() {
     const message = JSON.parse(event.data);
     if (message.hello) hello(message.hello);
     if (message.journal) message.journal.forEach(addJournal);
-    if (message.restarted) addJournalNote('the device restarted');
+    if (message.restarted) { addJournalNote('the device restarted'); prompt.clear(); }
+    if (message.menu) prompt.showMenu(message.menu);
+    if (message.box) prompt.showBox(message.box);
+    if (message.card) prompt.showCard(message.card);
+    if (message.menuClosed) prompt.closed('menu', message.menuClosed);
+    if (message.boxClosed) prompt.closed('box', message.boxClosed);
+    if (message.cardClosed) prompt.closed('card', message.cardClosed);
+    if (message.answer) {
+      window.pellixConsole.answers.push(message.answer);
+      if (message.answer.refused) addJournalNote(`answer refused: ${message.answer.refused}`);
+    }
   };
 }
 
@@ -41,6 +54,8 @@ const KEYBOARD = { F1: 'F1', F2: 'F2', F3: 'Talk', F4: 'End', End: 'End', ArrowU
 document.addEventListener('keydown', (event) => {
   const target = event.target;
   if (target && (target.tagName === 'INPUT' || target.tagName === 'TEXTAREA' || target.tagName === 'SELECT')) return;
+  // While the device asks something, the keys work its question here (Tab, Enter, Escape).
+  if (prompt.open) return;
   const key = KEYBOARD[event.key];
   if (!key || event.repeat) return;
   event.preventDefault();

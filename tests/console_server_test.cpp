@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -129,10 +130,10 @@ class ConsoleServerTest : public ::testing::Test {
     return out;
   }
 
-  std::unique_ptr<websocket::stream<tcp::socket>> OpenPage() {
+  std::unique_ptr<websocket::stream<tcp::socket>> OpenPage(std::chrono::seconds wait = std::chrono::seconds(10)) {
     auto ws = std::make_unique<websocket::stream<tcp::socket>>(Connect());
     // A page that waits for something that never comes fails the test instead of hanging it.
-    const timeval patience{10, 0};
+    const timeval patience{static_cast<time_t>(wait.count()), 0};
     setsockopt(ws->next_layer().native_handle(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     const std::string origin = console_->origin();
     ws->set_option(websocket::stream_base::decorator(
@@ -151,6 +152,23 @@ class ConsoleServerTest : public ::testing::Test {
       if (ec) return false;
       if (match(beast::buffers_to_string(buffer.data()), ws.got_binary())) return true;
     }
+    return false;
+  }
+
+  // Polls the console's state until its soft keys read `keys` (a JSON array, "[]" for no bar),
+  // or, with `reading` false, until they read anything else.
+  bool WaitForSoftKeys(const std::string& keys, std::chrono::seconds patience, bool reading = true) {
+    const std::string wanted = "\"softKeys\":" + keys;
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    std::string body;
+    for (;;) {
+      body = Request(http::verb::get, "/api/state").body();
+      if (body.find("\"softKeys\":[") != std::string::npos && (body.find(wanted) != std::string::npos) == reading)
+        return true;
+      if (std::chrono::steady_clock::now() > deadline) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "the soft keys " << (reading ? "never read " : "still read ") << keys << "; last state: " << body;
     return false;
   }
 
@@ -251,6 +269,107 @@ TEST_F(ConsoleServerTest, APageClosedMidFrameStopsNothing) {
   // Messages still reach the device and its journal.
   EXPECT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Hello :-)").result_int(), 200);
   EXPECT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) { return !binary && m.find("journal") != std::string::npos; }));
+}
+
+// A restart on another screen: the page is told, then starts again from a whole frame of the new
+// screen, never from the last one of the device that went.
+TEST_F(ConsoleServerTest, ARestartStartsThePageFromTheNewScreen) {
+  auto page = OpenPage(std::chrono::seconds(30));
+  auto key_frame = [](const std::string& m, bool binary) { return binary && m.size() > 9 && m[0] == 1 && m[1] == 1; };
+  ASSERT_TRUE(WaitFor(*page, key_frame));
+  auto res = Request(http::verb::post, "/api/device?width=320&height=240");
+  ASSERT_EQ(res.result_int(), 200) << res.body();
+  ASSERT_TRUE(WaitFor(*page, [](const std::string& m, bool binary) { return !binary && m == "{\"restarted\":true}"; },
+                      1 << 30));
+  std::string first;
+  ASSERT_TRUE(WaitFor(*page, [&](const std::string& m, bool binary) {
+    if (binary) first = m;
+    return binary;
+  }, 1 << 30));
+  // u8 kind, u8 key, u16 width, u16 height, little-endian.
+  ASSERT_GE(first.size(), 6u);
+  auto u16 = [&](size_t at) { return static_cast<uint8_t>(first[at]) | static_cast<uint8_t>(first[at + 1]) << 8; };
+  EXPECT_EQ(first[1], 1) << "not a whole frame";
+  EXPECT_EQ(u16(2), 320);
+  EXPECT_EQ(u16(4), 240);
+}
+
+// Someone at the page chooses from the device's menus: the menu the bubble's soft key opens
+// waits for them, reaches the page with its items, takes the answer the page gives by id and
+// closes there; answers for no open menu, or for ids it lacks, are refused. A menu left open
+// does not hold up the console's stop.
+TEST_F(ConsoleServerTest, MenusWaitForTheAnswerFromThePage) {
+  // The sanitizers slow every step down many times over; each wait ends at its condition, and
+  // only a console that never gets there meets the deadline.
+  constexpr auto kPatience = std::chrono::seconds(30);
+  auto page = OpenPage(kPatience);
+  page->text(true);
+  std::string seen;
+  // Reads text messages until every needle has appeared in what was read since `seen` was cleared.
+  // Frames keep coming while the bubble animates: a deadline, not the count, ends the wait.
+  auto wait_for_all = [&](std::vector<std::string> needles) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    bool all = false;
+    WaitFor(*page, [&](const std::string& m, bool binary) {
+      if (!binary) seen += m + "\n";
+      all = true;
+      for (const auto& n : needles)
+        if (seen.find(n) == std::string::npos) all = false;
+      return all || std::chrono::steady_clock::now() > deadline;
+    }, 1 << 30);
+    return all;
+  };
+  auto say = [&](const std::string& line) {
+    seen.clear();
+    page->write(net::buffer(line));
+  };
+  // The journal tells of the bubble before its soft-key bar is up; a key pressed in between
+  // reaches no bar. The soft keys are pressed once the bar names them.
+  const std::string bubble_keys = "[\"Mark read\",\"Menu\"]";
+  const std::string shown = "\"kind\":\"notification\",\"text\":\"show ";
+  ASSERT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Hello there").result_int(), 200);
+  ASSERT_TRUE(wait_for_all({shown})) << seen;
+  ASSERT_TRUE(WaitForSoftKeys(bubble_keys, kPatience));
+
+  say("key F2");
+  ASSERT_TRUE(wait_for_all({"{\"menu\":{\"serial\":", "\"text\":\"Dismiss\""})) << seen;
+  const size_t at = seen.find("{\"menu\":{\"serial\":") + 18;
+  const std::string serial = seen.substr(at, seen.find(',', at) - at);
+  const size_t dismiss = seen.rfind("{\"id\":", seen.find("\"text\":\"Dismiss\""));
+  ASSERT_NE(dismiss, std::string::npos);
+  const std::string id = seen.substr(dismiss + 6, seen.find(',', dismiss) - dismiss - 6);
+
+  say("menu " + serial + " 65000");
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"the menu has no enabled item 65000\"}}"})) << seen;
+  say("menu " + std::to_string(std::stoull(serial) + 1) + " " + id);
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"that menu is no longer open\"}}"})) << seen;
+  say("menu " + serial + " x y");
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"malformed answer\"}}"})) << seen;
+  EXPECT_EQ(seen.find("menuClosed"), std::string::npos) << "a refused answer closed the menu";
+
+  say("menu " + serial + " " + id);
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"ok\":true}}", "{\"menuClosed\":" + serial + "}",
+                            "menu choose \\\"Dismiss\\\" " + id}))
+      << seen;
+  // The same answer again finds no menu, and is not kept for the next one.
+  say("menu " + serial + " " + id);
+  EXPECT_TRUE(wait_for_all({"{\"answer\":{\"refused\":\"that menu is no longer open\"}}"})) << seen;
+  // The dismissed bubble takes its bar along; the next one must bring its own.
+  ASSERT_TRUE(WaitForSoftKeys(bubble_keys, kPatience, false));
+
+  // Another message, its menu left open: the console still stops at once.
+  seen.clear();
+  ASSERT_EQ(Request(http::verb::post, "/api/sms?from=%2B49171234567", "Again").result_int(), 200);
+  ASSERT_TRUE(wait_for_all({shown})) << seen;
+  ASSERT_TRUE(WaitForSoftKeys(bubble_keys, kPatience));
+  say("key F2");
+  ASSERT_TRUE(wait_for_all({"{\"menu\":{\"serial\":"})) << seen;
+  EXPECT_EQ(seen.find("menu cancel"), std::string::npos) << "the menu did not wait: " << seen;
+  page.reset();
+  // Unattended, the menu would hold the stop for its ten minutes of patience.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(console_->Stop(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kPatience);
 }
 
 // The console's SMS sender is the phone network: messages go through the SMS service and the

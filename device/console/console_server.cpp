@@ -17,8 +17,10 @@
 
 #include "console/frame_source.h"
 #include "kernel/device.h"
+#include "kernel/device_image.h"
 #include "person/journal.h"
 #include "person/person.h"
+#include "windows/menu.h"
 
 namespace pellix::device::console {
 namespace {
@@ -93,6 +95,52 @@ std::string JournalMessage(const std::vector<JournalEntry>& entries, size_t from
   return s + "]}";
 }
 
+// The buttons of a message box of `type`, in order, as the box shows them.
+std::vector<std::pair<int, const char*>> BoxButtons(UINT type) {
+  switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {{IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+    case MB_ABORTRETRYIGNORE: return {{IDABORT, "Abort"}, {IDRETRY, "Retry"}, {IDIGNORE, "Ignore"}};
+    case MB_YESNOCANCEL: return {{IDYES, "Yes"}, {IDNO, "No"}, {IDCANCEL, "Cancel"}};
+    case MB_YESNO: return {{IDYES, "Yes"}, {IDNO, "No"}};
+    case MB_RETRYCANCEL: return {{IDRETRY, "Retry"}, {IDCANCEL, "Cancel"}};
+    default: return {{IDOK, "OK"}};
+  }
+}
+
+std::string MenuMessage(const OpenMenuState& open) {
+  const auto& menu = open.menu;
+  std::string s = "{\"menu\":{\"serial\":" + std::to_string(open.serial) + ",\"x\":" +
+                  std::to_string(menu.position.x) + ",\"y\":" + std::to_string(menu.position.y) + ",\"items\":[";
+  for (size_t i = 0; i < menu.items.size(); ++i) {
+    const auto& item = menu.items[i];
+    s += std::string(i ? "," : "") + "{\"id\":" + std::to_string(item.id) + ",\"text\":" +
+         JsonString(Utf16ToUtf8(windows::VisibleMenuText(item.text))) +
+         ",\"separator\":" + ((item.flags & MF_SEPARATOR) ? "true" : "false") +
+         ",\"grayed\":" + ((item.flags & (MF_GRAYED | MF_DISABLED)) ? "true" : "false") +
+         ",\"checked\":" + ((item.flags & MF_CHECKED) ? "true" : "false") +
+         ",\"popup\":" + ((item.flags & MF_POPUP) ? "true" : "false") + "}";
+  }
+  return s + "]}}";
+}
+
+std::string BoxMessage(const OpenMessageBox& box) {
+  const auto buttons = BoxButtons(box.type);
+  UINT which = (box.type & MB_DEFMASK) >> 8;
+  if (which >= buttons.size()) which = 0;
+  std::string s = "{\"box\":{\"serial\":" + std::to_string(box.serial) + ",\"caption\":" +
+                  JsonString(Utf16ToUtf8(box.caption)) + ",\"text\":" + JsonString(Utf16ToUtf8(box.text)) +
+                  ",\"default\":" + std::to_string(buttons[which].first) + ",\"buttons\":[";
+  for (size_t i = 0; i < buttons.size(); ++i)
+    s += std::string(i ? "," : "") + "{\"id\":" + std::to_string(buttons[i].first) + ",\"label\":" +
+         JsonString(buttons[i].second) + "}";
+  return s + "]}}";
+}
+
+// A contact card the device shows for saving a contact: the page offers Save and Cancel.
+std::string CardMessage(uint64_t serial, const std::u16string& name) {
+  return "{\"card\":{\"serial\":" + std::to_string(serial) + ",\"name\":" + JsonString(Utf16ToUtf8(name)) + "}}";
+}
+
 const char* ContentType(const std::filesystem::path& file) {
   const std::string ext = file.extension().string();
   if (ext == ".html") return "text/html; charset=utf-8";
@@ -132,6 +180,10 @@ struct ConsoleServer::Impl {
   // Network thread only.
   FrameSource frames;
   uint64_t journal_sent = 0;
+  // Serials of the menu and the box the pages were last told of (0: none open).
+  uint64_t menu_shown = 0;
+  uint64_t box_shown = 0;
+  uint64_t card_shown = 0;
   std::set<std::shared_ptr<PageSession>> pages;
 
   bool SameOrigin(std::string_view value, bool with_scheme) const {
@@ -141,6 +193,7 @@ struct ConsoleServer::Impl {
   }
   void Accept();
   void Tick();
+  void PollModal();
   void Broadcast(std::shared_ptr<const std::string> message, bool binary);
   void Welcome(const std::shared_ptr<PageSession>& page);
   void RunApi(ApiRequest request, std::function<void(ApiReply)> done);
@@ -208,7 +261,16 @@ class PageSession : public std::enable_shared_from_this<PageSession> {
       if (ec) return self->Drop();
       std::string line = beast::buffers_to_string(self->buffer_.data());
       self->buffer_.consume(self->buffer_.size());
-      if (self->ws_.got_text()) {
+      if (self->ws_.got_text() && IsAnswer(line)) {
+        std::string why;
+        {
+          std::shared_lock lock(self->server_.device_mutex, std::try_to_lock);
+          why = lock && Device::Current() ? ApplyAnswer(line) : "the device is restarting";
+        }
+        self->Send(std::make_shared<const std::string>(
+                       why.empty() ? "{\"answer\":{\"ok\":true}}" : "{\"answer\":{\"refused\":" + JsonString(why) + "}}"),
+                   false);
+      } else if (self->ws_.got_text()) {
         ConsoleServer::Impl& server = self->server_;
         server.device.Post([&server, line = std::move(line)] {
           std::shared_lock lock(server.device_mutex);
@@ -365,6 +427,39 @@ void ConsoleServer::Impl::Welcome(const std::shared_ptr<PageSession>& page) {
   entries.resize(upto);
   if (upto > 0) page->Send(std::make_shared<const std::string>(JournalMessage(entries, 0)), false);
   page->Send(std::make_shared<const std::string>(EncodeFrameMessage(frames.KeyFrame())), true);
+  // What is open now, when the other pages were told of it; a newer one reaches all with the tick.
+  Person& person = Person::Get();
+  if (auto menu = person.OpenMenuWithSerial(); menu && menu->serial == menu_shown)
+    page->Send(std::make_shared<const std::string>(MenuMessage(*menu)), false);
+  if (auto box = person.OpenBox(); box && box->serial == box_shown)
+    page->Send(std::make_shared<const std::string>(BoxMessage(*box)), false);
+  if (auto card = person.OpenContactCardWithSerial(); card && card->first == card_shown)
+    page->Send(std::make_shared<const std::string>(CardMessage(card->first, card->second)), false);
+}
+
+void ConsoleServer::Impl::PollModal() {
+  Person& person = Person::Get();
+  auto menu = person.OpenMenuWithSerial();
+  if (const uint64_t now = menu ? menu->serial : 0; now != menu_shown) {
+    if (menu_shown)
+      Broadcast(std::make_shared<const std::string>("{\"menuClosed\":" + std::to_string(menu_shown) + "}"), false);
+    if (menu) Broadcast(std::make_shared<const std::string>(MenuMessage(*menu)), false);
+    menu_shown = now;
+  }
+  auto box = person.OpenBox();
+  if (const uint64_t now = box ? box->serial : 0; now != box_shown) {
+    if (box_shown)
+      Broadcast(std::make_shared<const std::string>("{\"boxClosed\":" + std::to_string(box_shown) + "}"), false);
+    if (box) Broadcast(std::make_shared<const std::string>(BoxMessage(*box)), false);
+    box_shown = now;
+  }
+  auto card = person.OpenContactCardWithSerial();
+  if (const uint64_t now = card ? card->first : 0; now != card_shown) {
+    if (card_shown)
+      Broadcast(std::make_shared<const std::string>("{\"cardClosed\":" + std::to_string(card_shown) + "}"), false);
+    if (card) Broadcast(std::make_shared<const std::string>(CardMessage(card->first, card->second)), false);
+    card_shown = now;
+  }
 }
 
 void ConsoleServer::Impl::Tick() {
@@ -380,6 +475,7 @@ void ConsoleServer::Impl::Tick() {
           Broadcast(std::make_shared<const std::string>(JournalMessage(entries, 0)), false);
           journal_sent += entries.size();
         }
+        PollModal();
         if (auto frame = frames.Poll())
           Broadcast(std::make_shared<const std::string>(EncodeFrameMessage(*frame)), true);
         std::shared_ptr<const std::string> key;
@@ -415,8 +511,12 @@ void ConsoleServer::Impl::RunApi(ApiRequest request, std::function<void(ApiReply
     }
     net::post(ioc, [this, reply = std::move(reply), done] {
       if (reply.device_restarted) {
-        // A new device: its journal starts again, and every page starts from a whole frame.
+        // A new device: its journal starts again, and every page starts from a whole frame of
+        // its screen (the last frame kept is the old device's, perhaps of another size).
         journal_sent = 0;
+        frames.Reset();
+        // The new device's person counts its menus and boxes from 1 again.
+        menu_shown = box_shown = card_shown = 0;
         auto all = pages;
         for (const auto& page : all) {
           page->Send(std::make_shared<const std::string>("{\"restarted\":true}"), false);
@@ -469,6 +569,13 @@ void ConsoleServer::Stop() {
   });
   if (impl_->network.joinable()) impl_->network.join();
   stopper.join();
+  // No page is left to answer a menu or box the device has open, and device work in flight may
+  // wait behind it: release it. Under the device lock, since that work may be a restart that is
+  // replacing the device right now.
+  {
+    std::shared_lock lock(impl_->device_mutex);
+    if (Device::Current()) Person::Get().set_attended(false);
+  }
   impl_->device.Stop();
 }
 
@@ -505,6 +612,48 @@ bool ApplyInput(const std::string& line) {
       }
   }
   return false;
+}
+
+bool IsAnswer(const std::string& line) {
+  return line.rfind("menu ", 0) == 0 || line.rfind("box ", 0) == 0 || line.rfind("card ", 0) == 0;
+}
+
+std::string ApplyAnswer(const std::string& line) {
+  std::istringstream in(line);
+  std::string verb, serial_text, choice, rest;
+  in >> verb >> serial_text >> choice;
+  if (verb != "menu" && verb != "box" && verb != "card") return "not an answer";
+  if (choice.empty() || (in >> rest)) return "malformed answer";
+  auto number = [](const std::string& text) -> std::optional<uint64_t> {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+      return std::nullopt;
+    return std::stoull(text);
+  };
+  const auto serial = number(serial_text);
+  if (!serial || *serial == 0) return "malformed answer";
+  Person& person = Person::Get();
+  if (verb == "menu") {
+    const auto id = choice == "cancel" ? std::optional<uint64_t>(0) : number(choice);
+    if (!id || *id > 0xFFFF) return "malformed answer";
+    const MenuAnswer answer = choice == "cancel" ? MenuAnswer::Cancel() : MenuAnswer::ById(static_cast<UINT>(*id));
+    if (person.AnswerOpenMenu(*serial, answer)) return {};
+    auto open = person.OpenMenuWithSerial();
+    return open && open->serial == *serial ? "the menu has no enabled item " + choice
+                                           : "that menu is no longer open";
+  }
+  if (verb == "card") {
+    if (choice != "save" && choice != "cancel") return "malformed answer";
+    if (!person.AnswerOpenContactCard(*serial, choice == "save")) return "that contact card is no longer shown";
+    return {};
+  }
+  const auto button = number(choice);
+  auto open = person.OpenBox();
+  if (!open || open->serial != *serial) return "that message box is no longer open";
+  bool known = false;
+  for (const auto& [id, label] : BoxButtons(open->type)) known = known || (button && *button == static_cast<uint64_t>(id));
+  if (!known) return "the message box has no button " + choice;
+  if (!person.AnswerOpenBox(*serial, static_cast<int>(*button))) return "that message box is no longer open";
+  return {};
 }
 
 }  // namespace pellix::device::console

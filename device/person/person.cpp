@@ -154,6 +154,7 @@ void Person::set_attended(bool attended, uint64_t patience_ms) {
   std::lock_guard lock(mutex_);
   attended_ = attended;
   patience_ms_ = patience_ms;
+  changed_.notify_all();
 }
 
 bool Person::attended() {
@@ -164,7 +165,7 @@ bool Person::attended() {
 bool Person::ModalWait(std::unique_lock<std::mutex>& lock, const std::function<bool()>& ready) {
   auto deadline = device_.clock().RealDeadline(patience_ms_);
   while (!ready()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
+    if (!attended_ || std::chrono::steady_clock::now() >= deadline) return false;
     lock.unlock();
     // The thread stays responsive while it waits, as in the platform's modal loops.
     MSG msg;
@@ -195,7 +196,28 @@ void Person::AnswerMenu(MenuAnswer answer) {
 
 std::optional<windows::OpenMenuSnapshot> Person::OpenMenu() {
   std::lock_guard lock(mutex_);
+  if (!open_menu_) return std::nullopt;
+  return open_menu_->menu;
+}
+
+std::optional<OpenMenuState> Person::OpenMenuWithSerial() {
+  std::lock_guard lock(mutex_);
   return open_menu_;
+}
+
+bool Person::AnswerOpenMenu(uint64_t serial, const MenuAnswer& answer) {
+  std::lock_guard lock(mutex_);
+  if (!open_menu_ || open_menu_->serial != serial || !menu_answers_.empty()) return false;
+  if (answer.kind == MenuAnswer::Kind::kById) {
+    bool found = false;
+    for (const auto& item : open_menu_->menu.items)
+      if (item.id == answer.id && !(item.flags & (MF_SEPARATOR | MF_POPUP | MF_GRAYED | MF_DISABLED)))
+        found = true;
+    if (!found) return false;
+  }
+  menu_answers_.push_back(answer);
+  changed_.notify_all();
+  return true;
 }
 
 bool Person::WaitForMenu(std::chrono::milliseconds timeout) {
@@ -241,7 +263,7 @@ std::optional<UINT> Person::ChooseFromMenu(const windows::OpenMenuSnapshot& menu
           std::to_string(menu.position.y) + ": " + items);
 
   std::unique_lock lock(mutex_);
-  open_menu_ = menu;
+  open_menu_ = OpenMenuState{++menus_opened_, menu};
   changed_.notify_all();
   std::optional<MenuAnswer> answer;
   auto take = [&] {
@@ -281,6 +303,14 @@ std::optional<OpenMessageBox> Person::OpenBox() {
   return open_box_;
 }
 
+bool Person::AnswerOpenBox(uint64_t serial, int answer) {
+  std::lock_guard lock(mutex_);
+  if (!open_box_ || open_box_->serial != serial || !box_answers_.empty()) return false;
+  box_answers_.push_back(answer);
+  changed_.notify_all();
+  return true;
+}
+
 bool Person::WaitForMessageBox(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] { return open_box_.has_value(); });
@@ -289,6 +319,7 @@ bool Person::WaitForMessageBox(std::chrono::milliseconds timeout) {
 int Person::AnswerBox(const OpenMessageBox& box, int default_answer) {
   std::unique_lock lock(mutex_);
   open_box_ = box;
+  open_box_->serial = ++boxes_opened_;
   changed_.notify_all();
   std::optional<int> answer;
   auto take = [&] {
@@ -316,6 +347,20 @@ std::optional<std::u16string> Person::OpenContactCard() {
   return open_card_;
 }
 
+std::optional<std::pair<uint64_t, std::u16string>> Person::OpenContactCardWithSerial() {
+  std::lock_guard lock(mutex_);
+  if (!open_card_) return std::nullopt;
+  return std::pair{cards_opened_, *open_card_};
+}
+
+bool Person::AnswerOpenContactCard(uint64_t serial, bool confirm) {
+  std::lock_guard lock(mutex_);
+  if (!open_card_ || cards_opened_ != serial || !card_answers_.empty()) return false;
+  card_answers_.push_back(confirm);
+  changed_.notify_all();
+  return true;
+}
+
 bool Person::WaitForContactCard(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
   return changed_.wait_for(lock, timeout, [&] { return open_card_.has_value(); });
@@ -324,6 +369,7 @@ bool Person::WaitForContactCard(std::chrono::milliseconds timeout) {
 bool Person::AnswerCard(const std::u16string& name) {
   std::unique_lock lock(mutex_);
   open_card_ = name;
+  ++cards_opened_;
   changed_.notify_all();
   std::optional<bool> answer;
   auto take = [&] {

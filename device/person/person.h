@@ -47,6 +47,14 @@ struct OpenMessageBox {
   std::u16string caption;
   std::u16string text;
   UINT type = 0;
+  uint64_t serial = 0;  // which box this is, counted by the person from 1
+};
+
+// A menu that is open, with the person's count of the menus opened so far (from 1), so that
+// an answer given for one menu never lands on a later one.
+struct OpenMenuState {
+  uint64_t serial = 0;
+  windows::OpenMenuSnapshot menu;
 };
 
 class Person {
@@ -69,6 +77,11 @@ class Person {
   // Answers the menu that is open, or the next one to open when none is.
   void AnswerMenu(MenuAnswer answer);
   std::optional<windows::OpenMenuSnapshot> OpenMenu();
+  std::optional<OpenMenuState> OpenMenuWithSerial();
+  // Answers the open menu only when it is the one numbered `serial` and no answer already
+  // waits for it; an answer by id must name an enabled command item of the menu. False, and
+  // nothing queued, otherwise.
+  bool AnswerOpenMenu(uint64_t serial, const MenuAnswer& answer);
   // Waits (real time) until a menu is open.
   bool WaitForMenu(std::chrono::milliseconds timeout);
 
@@ -76,6 +89,9 @@ class Person {
   // Answers the box that is open, or the next one to open when none is.
   void AnswerMessageBox(int answer);
   std::optional<OpenMessageBox> OpenBox();
+  // Answers the open box only when it is the one numbered `serial` and no answer already
+  // waits for it. False, and nothing queued, otherwise.
+  bool AnswerOpenBox(uint64_t serial, int answer);
   bool WaitForMessageBox(std::chrono::milliseconds timeout);
 
   // ---- Contact cards ----
@@ -84,8 +100,14 @@ class Person {
   void AnswerContactCard(bool confirm);
   // The name on the card that is shown, when one is.
   std::optional<std::u16string> OpenContactCard();
+  // The card shown and its number among the cards shown (from 1).
+  std::optional<std::pair<uint64_t, std::u16string>> OpenContactCardWithSerial();
+  // Answers the shown card only when it is the one numbered `serial` and no answer waits.
+  bool AnswerOpenContactCard(uint64_t serial, bool confirm);
   bool WaitForContactCard(std::chrono::milliseconds timeout);
 
+  // Turning attendance off releases the menus and boxes waiting now: cancelled, and given
+  // their default buttons, as unattended ones are.
   void set_attended(bool attended, uint64_t patience_ms = 60000);
   bool attended();
 
@@ -109,11 +131,14 @@ class Person {
   bool attended_ = false;
   uint64_t patience_ms_ = 60000;
   std::deque<MenuAnswer> menu_answers_;
-  std::optional<windows::OpenMenuSnapshot> open_menu_;
+  std::optional<OpenMenuState> open_menu_;
+  uint64_t menus_opened_ = 0;
+  uint64_t boxes_opened_ = 0;
   std::deque<int> box_answers_;
   std::optional<OpenMessageBox> open_box_;
   std::deque<bool> card_answers_;
   std::optional<std::u16string> open_card_;
+  uint64_t cards_opened_ = 0;
 };
 
 // Helpers for journal lines.

@@ -1,5 +1,6 @@
 // Conformance: building menus, item state and information, and popup menus tracked by the
 // person.
+#include <atomic>
 #include <thread>
 
 #include "person/person.h"
@@ -131,6 +132,49 @@ TEST_F(MenuTest, ThreadedAttendedMenuWaitsForTheAnswerWhileOpen) {
   EXPECT_EQ(TrackPopupMenuEx(popup_, TPM_RETURNCMD, 0, 0, owner_, nullptr), 40012);
   script.join();
   EXPECT_FALSE(person.OpenMenu().has_value());
+}
+
+// Answers from someone watching the screen name the menu they saw: an answer for a menu that
+// closed, for a grayed item or for an id the menu lacks is refused and never reaches a later menu.
+TEST_F(MenuTest, ThreadedAnswersForTheOpenMenuNameItsSerial) {
+  device::Person& person = device::Person::Get();
+  // Patience and waits generous enough for a sanitizer's slowdown; the answer ends the menu.
+  person.set_attended(true, 120000);
+  std::thread script([&] {
+    ASSERT_TRUE(person.WaitForMenu(std::chrono::seconds(30)));
+    auto open = person.OpenMenuWithSerial();
+    ASSERT_TRUE(open);
+    EXPECT_FALSE(person.AnswerOpenMenu(open->serial + 1, device::MenuAnswer::ById(40012)));
+    EXPECT_FALSE(person.AnswerOpenMenu(open->serial, device::MenuAnswer::ById(40013)));  // grayed
+    EXPECT_FALSE(person.AnswerOpenMenu(open->serial, device::MenuAnswer::ById(777)));
+    EXPECT_TRUE(person.AnswerOpenMenu(open->serial, device::MenuAnswer::ById(40012)));
+    EXPECT_FALSE(person.AnswerOpenMenu(open->serial, device::MenuAnswer::Cancel()));  // one answer only
+  });
+  EXPECT_EQ(TrackPopupMenuEx(popup_, TPM_RETURNCMD, 0, 0, owner_, nullptr), 40012);
+  script.join();
+  EXPECT_FALSE(person.AnswerOpenMenu(1, device::MenuAnswer::Cancel()));  // none open: nothing queued
+  person.set_attended(false);
+  EXPECT_FALSE(TrackPopupMenuEx(popup_, TPM_RETURNCMD, 0, 0, owner_, nullptr));
+}
+
+// Whoever stops an attended device turns attendance off: the menu waiting is cancelled at once,
+// not after the person's patience.
+TEST_F(MenuTest, ThreadedUnattendingReleasesAnOpenMenu) {
+  device::Person& person = device::Person::Get();
+  person.set_attended(true, 600000);
+  std::atomic<std::chrono::steady_clock::time_point> released{};
+  std::thread stopper([&] {
+    const bool opened = person.WaitForMenu(std::chrono::seconds(30));
+    released = std::chrono::steady_clock::now();
+    person.set_attended(false);
+    EXPECT_TRUE(opened);
+  });
+  EXPECT_FALSE(TrackPopupMenuEx(popup_, TPM_RETURNCMD, 0, 0, owner_, nullptr));
+  const auto returned = std::chrono::steady_clock::now();
+  stopper.join();
+  // Counted from the release, not from the open: a slow start is no fault, ten minutes are.
+  EXPECT_LT(returned - released.load(), std::chrono::seconds(30));
+  EXPECT_EQ(Journal("input").back(), "menu cancel");
 }
 
 TEST_F(MenuTest, DestroyMenuDestroysItsSubmenus) {

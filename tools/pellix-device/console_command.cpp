@@ -26,10 +26,12 @@
 #include "kernel/device.h"
 #include "kernel/device_image.h"
 #include "kernel/host_file.h"
+#include "person/person.h"
 #include "render/smiley_table.h"
 #include "render/sms_to_html.h"
 #include "render/templates.h"
 #include "resources/static_module.h"
+#include "shell/menu_bar.h"
 #include "rule/module_entry.h"
 #include "skin/skin.h"
 #include "skin_check.h"
@@ -49,6 +51,9 @@ using device::console::JsonString;
 constexpr size_t kMaxSmsText = 4096;
 constexpr size_t kMaxSender = 64;
 constexpr int kMaxBurst = 20;
+// How long a menu or message box waits for the person at the page: long enough to read and
+// choose, in device time; the console's stop and restart release it at once anyway.
+constexpr uint64_t kPatienceMs = 10 * 60 * 1000;
 
 // The module as the Inbox holds it while the device runs: attached in this process, so the
 // Inbox's rule client, the bubble, the forms and the console's preview share its settings,
@@ -60,6 +65,8 @@ const Invocation* g_invocation = nullptr;
 // shows Pellix's bubbles, which is what a person opens it for), and starts the Inbox with its
 // window in front, as scripts have it. Returns whether it installed the module now.
 device::Result<bool> StartModule() {
+  // Someone sits at the page: menus and boxes wait for their choice instead of closing at once.
+  device::Person::Get().set_attended(true, kPatienceMs);
   g_module = AttachStaticPellixRule();
   auto installed = EnsurePellixInstalled();
   // Loaded as the rule client's first Initialize loads it, so the preview has the skin before
@@ -76,6 +83,8 @@ device::Result<bool> StartModule() {
 
 void StopModule() {
   device::Device& d = device::Device::Get();
+  // A menu or box still open would hold its thread, and so the stop, until its patience ran out.
+  device::Person::Get().set_attended(false);
   // The Inbox releases the rule client (which ends its bubble) before the module goes.
   device::inbox::Inbox::Of(d).Stop();
   device::inbox::InboxWindow::Of(d).Close();
@@ -124,6 +133,15 @@ std::string ProfileJson(const device::Profile& p) {
   return "{\"width\":" + std::to_string(p.screen_width) + ",\"height\":" + std::to_string(p.screen_height) +
          ",\"dpi\":" + std::to_string(p.dpi) + ",\"platform\":" + JsonString(p.platform) +
          ",\"clock\":" + std::to_string(p.clock_speed) + "}";
+}
+
+// What the two soft keys say now (the bar they act on), empty when no bar is shown. Scripts
+// press a soft key once it names what they want, rather than guessing when a bar is up.
+std::string SoftKeysJson() {
+  HWND bar = device::shell::SoftKeyBar();
+  if (!bar) return "[]";
+  return "[" + JsonString(device::Utf16ToUtf8(device::shell::SoftKeyText(bar, 0))) + "," +
+         JsonString(device::Utf16ToUtf8(device::shell::SoftKeyText(bar, 1))) + "]";
 }
 
 ApiReply Skins() {
@@ -344,7 +362,8 @@ ApiReply Sound(const ApiRequest& r) {
 ApiReply Api(const ApiRequest& r) {
   const bool get = r.method == "GET", post = r.method == "POST";
   if (r.path == "/api/state" && get)
-    return ApiReply::Json("{\"profile\":" + ProfileJson(device::Device::Get().profile()) + "}");
+    return ApiReply::Json("{\"profile\":" + ProfileJson(device::Device::Get().profile()) +
+                          ",\"softKeys\":" + SoftKeysJson() + "}");
   if (r.path == "/api/sms" && post) return SendSms(r);
   if (r.path == "/api/preview" && post) return Preview(r);
   if (r.path == "/api/contacts" && get) return Contacts();
@@ -419,6 +438,8 @@ int Console(Invocation& inv) {
   if (open) OpenBrowser((*server)->address());
   int signal = 0;
   sigwait(&stop_signals, &signal);
+  // The server releases what the device has open for its pages before it waits for its device
+  // work; the device may have been replaced by a restart meanwhile, so only it looks.
   (*server)->Stop();
   if (device::Device::Current()) StopModule();
   return 0;
