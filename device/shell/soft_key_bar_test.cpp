@@ -12,6 +12,7 @@
 #include "shell/app_thread.h"
 #include "shell/menu_bar.h"
 #include "testing/temp_image.h"
+#include "windows/soft_keys.h"
 #include "windows/window_tree.h"
 
 #include <windows.h>
@@ -40,8 +41,8 @@ LRESULT CALLBACK OwnerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-bool HasBar(const std::vector<pellix::device::windows::WindowSnapshot>& windows, HWND bar) {
-  return std::any_of(windows.begin(), windows.end(), [&](const auto& w) { return w.hwnd == bar; });
+bool Shows(const std::vector<pellix::device::windows::WindowSnapshot>& windows, HWND hwnd) {
+  return std::any_of(windows.begin(), windows.end(), [&](const auto& w) { return w.hwnd == hwnd; });
 }
 
 class SoftKeyBarTest : public pellix::testing::DeviceTest {
@@ -221,14 +222,14 @@ TEST_F(SoftKeyBarTest, OnlyTheFrontWindowsBarIsOnScreenAndTakesTaps) {
   const POINT left{strip.left + 10, (strip.top + strip.bottom) / 2};
 
   auto windows = pellix::device::windows::VisibleWindows();
-  EXPECT_TRUE(HasBar(windows, front_bar));
-  EXPECT_FALSE(HasBar(windows, back_bar));
+  EXPECT_TRUE(Shows(windows, front_bar));
+  EXPECT_FALSE(Shows(windows, back_bar));
   EXPECT_EQ(pellix::device::windows::WindowFromScreenPoint(left), front_bar);
 
   ShowWindow(front, SW_HIDE);
   windows = pellix::device::windows::VisibleWindows();
-  EXPECT_FALSE(HasBar(windows, front_bar));
-  EXPECT_TRUE(HasBar(windows, back_bar));
+  EXPECT_FALSE(Shows(windows, front_bar));
+  EXPECT_TRUE(Shows(windows, back_bar));
   EXPECT_EQ(pellix::device::windows::WindowFromScreenPoint(left), back_bar);
 }
 
@@ -254,6 +255,17 @@ TEST_F(SoftKeyBarTest, ABarBelongsToAWindow) {
   AppendMenuW(menu, MF_STRING, 1, u"Left");
   EXPECT_EQ(CreateMenuBarWindow(nullptr, menu, false, true), nullptr);
   DestroyMenu(menu);
+  // Only an owned top-level window can be one: a child or a window of its own would vanish
+  // from the screen behind another window's bar.
+  HWND app = MakeOwner();
+  HWND child = CreateWindowExW(0, u"BAROWNER", u"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, app, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(app && child);
+  EXPECT_FALSE(pellix::device::windows::MarkSoftKeyBar(child));
+  EXPECT_FALSE(pellix::device::windows::MarkSoftKeyBar(app));
+  const auto windows = pellix::device::windows::VisibleWindows();
+  EXPECT_TRUE(Shows(windows, app));
+  EXPECT_TRUE(Shows(windows, child));
 }
 
 }  // namespace
