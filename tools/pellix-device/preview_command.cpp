@@ -82,7 +82,11 @@ bool WaitForBubble(std::chrono::milliseconds timeout) {
     const bool bar_may_be_missing = std::chrono::steady_clock::now() - start > timeout / 2;
     if (popup && IsWindowVisible(popup) && TreePainted(system, popup) &&
         (bar ? TreePainted(system, bar) : bar_may_be_missing)) {
-      return true;
+      // BeginPaint validates before the drawing is done. A message each window's thread has
+      // answered says its paint handler returned; then nothing may be left to paint.
+      SendMessageW(popup, WM_NULL, 0, 0);
+      if (bar) SendMessageW(bar, WM_NULL, 0, 0);
+      if (TreePainted(system, popup) && (!bar || TreePainted(system, bar))) return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
