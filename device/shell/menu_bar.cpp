@@ -4,7 +4,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <vector>
 
 #include "kernel/device.h"
 #include "kernel/platform_error.h"
