@@ -37,7 +37,7 @@ test-thread: deps
 	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPELLIX_TSAN=ON $(CMAKE_FLAGS)
 	cmake --build build-tsan -j$(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/scripts/tsan.supp \
-	  ctest --output-on-failure --no-tests=ignore -j$(JOBS) -R 'Thread|Queue|Send|Timer|Sync|Concurren|ProcessMessage|KeepAwake|Bubble|Notification|SmsForms|Phone|Inbox|ConsoleServer|FrameSource|WaveOutput' \
+	  ctest --output-on-failure --no-tests=ignore -j$(JOBS) -R 'Thread|Queue|Send|Timer|Sync|Concurren|ProcessMessage|KeepAwake|Bubble|Notification|SmsForms|Phone|Inbox|ConsoleServer|FrameSource|WaveOutput|SoftKeyBar' \
 	    -E 'PreviewToolTest'
 
 bench: deps

@@ -4,6 +4,7 @@
 #include <inboxform.h>
 #include <mapitags.h>
 
+#include "inbox/compose_frame.h"
 #include "kernel/device.h"
 #include "shell/menu_bar.h"
 #include "person/journal.h"
@@ -23,6 +24,9 @@ constexpr UINT kFormActionMessage = WM_APP + 5;  // wParam: the IFA_ action to a
 // The read frame's menu commands carry the form action they ask for.
 constexpr UINT kFirstActionCommand = 0x7100;
 constexpr UINT kLastActionCommand = kFirstActionCommand + 0xFF;
+// The list's own soft-key commands.
+constexpr UINT kNewCommand = 0x7200;
+constexpr UINT kOpenCommand = 0x7201;
 constexpr UINT kQuitMessage = WM_APP + 4;
 constexpr size_t kListLimit = 500;  // the list shows the newest messages only
 
@@ -371,6 +375,7 @@ void InboxWindow::Run(std::promise<HWND>* ready) {
                                            nullptr, GetModuleHandleW(nullptr), nullptr)
                          : nullptr;
   list_ = list;
+  HWND bar = list ? CreateListSoftKeys(list) : nullptr;
   if (list) SetForegroundWindow(list);
   ready->set_value(list);
   if (!list) return;
@@ -390,8 +395,22 @@ void InboxWindow::Run(std::promise<HWND>* ready) {
   }
   CloseForm();
   list_ = nullptr;
+  if (bar) DestroyWindow(bar);
   DestroyWindow(list);
   g_window = nullptr;
+}
+
+// "New" on the left soft key, "Open" under "Menu", as the Inbox's list offers them.
+HWND InboxWindow::CreateListSoftKeys(HWND list) {
+  HMENU menu = CreateMenu();
+  HMENU more = CreatePopupMenu();
+  AppendMenuW(more, MF_STRING, kOpenCommand, u"Open");
+  AppendMenuW(more, MF_STRING, kNewCommand, u"New");
+  AppendMenuW(menu, MF_STRING, kNewCommand, u"New");
+  AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(more), u"Menu");
+  HWND bar = shell::CreateMenuBarWindow(list, menu, true, true);
+  if (!bar) DestroyMenu(menu);
+  return bar;
 }
 
 bool InboxWindow::FormShortcut(const MSG& msg) {
@@ -584,6 +603,15 @@ LRESULT InboxWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       if (key) OpenOnThread(key, &why);
       return 0;
     }
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kNewCommand) {
+        ComposeRequest request;
+        request.account = u"SMS";
+        OpenComposeForm(request);
+      } else if (LOWORD(wParam) == kOpenCommand) {
+        PostMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
+      }
+      return 0;
     case WM_KEYDOWN: {
       int64_t key = 0;
       {

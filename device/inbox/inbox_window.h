@@ -70,6 +70,7 @@ class InboxWindow {
   // The Inbox's shortcuts for the open form's menu bar (Delete, R reply, F forward, Escape
   // close), as form actions. True when `msg` was one of them.
   bool FormShortcut(const MSG& msg);
+  HWND CreateListSoftKeys(HWND list);
   // Asks the open form for one of the IFA_ actions, if its action mask offers it.
   void RunFormAction(UINT action);
   // The key next to `key` in the list: older (+1) or newer (-1); 0 when there is none.

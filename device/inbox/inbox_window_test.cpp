@@ -378,6 +378,39 @@ TEST_F(InboxWindowTest, TheReadFramesSoftKeysReplyAndOfferTheFormsActions) {
   EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("+4930111"), std::string::npos);
 }
 
+TEST_F(InboxWindowTest, TheListsLeftSoftKeyComposesANewMessage) {
+  ASSERT_NE(Window().Show(), nullptr);
+  HWND bar = shell::SoftKeyBar();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(shell::SoftKeyText(bar, 0), u"New");
+  ASSERT_TRUE(shell::PressSoftKey(0));
+  ASSERT_TRUE(Eventually([&] { return !device().journal().EntriesOfKind(journal_kind::kCompose).empty(); }));
+  EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("account=SMS"), std::string::npos);
+}
+
+TEST_F(InboxWindowTest, TheListsMenuOpensTheSelectedMessageAndTheListsKeysComeBackWhenItCloses) {
+  Add(u"+4930111", u"one", u"IPM.SMStext");
+  const int64_t newest = Add(u"+4930222", u"two", u"IPM.SMStext");
+  ASSERT_NE(Window().Show(), nullptr);
+  HWND list_bar = shell::SoftKeyBar();
+  ASSERT_NE(list_bar, nullptr);
+  EXPECT_EQ(shell::SoftKeyText(list_bar, 1), u"Menu");
+  // The person's right soft key, as the device's keyboard delivers it.
+  Person::Get().AnswerMenu(MenuAnswer::ByText(u"Open"));
+  Person::Get().TypeKey(VK_F2);
+  ASSERT_TRUE(Eventually([&] { return Window().form_message() == newest; }));
+  // The read frame is in front now: its bar takes the keys, though the list's is still shown.
+  EXPECT_TRUE(IsWindowVisible(list_bar));
+  ASSERT_TRUE(Eventually([&] { return shell::SoftKeyText(shell::SoftKeyBar(), 0) == u"Reply"; }));
+
+  Person::Get().TypeKey(VK_ESCAPE);
+  ASSERT_TRUE(Eventually([&] { return Window().form_frame() == nullptr; }));
+  EXPECT_EQ(shell::SoftKeyBar(), list_bar);
+  Person::Get().TypeKey(VK_F1);
+  ASSERT_TRUE(Eventually([&] { return !device().journal().EntriesOfKind(journal_kind::kCompose).empty(); }));
+  EXPECT_NE(device().journal().EntriesOfKind(journal_kind::kCompose)[0].text.find("account=SMS"), std::string::npos);
+}
+
 TEST_F(InboxWindowTest, EscapeClosesTheReadForm) {
   const int64_t key = Add(u"+4930111", u"one", u"IPM.SMStext");
   ASSERT_NE(Window().Show(), nullptr);

@@ -4,7 +4,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <vector>
 
 #include "kernel/device.h"
 #include "kernel/platform_error.h"
@@ -21,13 +20,11 @@ struct Bar {
   HWND parent = nullptr;
   HMENU menu = nullptr;
   bool owns_menu = false;
-  uint64_t shown_order = 0;
 };
 
 // Bars by window; the lock guards the map, each bar is changed only on its own thread.
 std::mutex g_bars_mutex;
 std::map<HWND, Bar> g_bars;
-uint64_t g_show_counter = 0;
 
 std::optional<Bar> BarOf(HWND hwnd) {
   std::lock_guard lock(g_bars_mutex);
@@ -47,6 +44,8 @@ std::u16string ItemText(HMENU menu, int position) {
 void Press(HWND hwnd, int which) {
   const auto bar = BarOf(hwnd);
   if (!bar || !bar->menu || which < 0 || which > 1) return;
+  // A press that waited in the queue while its window went away acts on nothing.
+  if (!IsWindowVisible(bar->parent)) return;
   if (which >= GetMenuItemCount(bar->menu)) return;
   if (HMENU popup = GetSubMenu(bar->menu, which)) {
     RECT r{};
@@ -107,12 +106,6 @@ LRESULT CALLBACK MenuBarProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case kPressSoftKey:
       Press(hwnd, static_cast<int>(wParam));
       return 0;
-    case WM_SHOWWINDOW:
-      if (wParam) {
-        std::lock_guard lock(g_bars_mutex);
-        if (auto it = g_bars.find(hwnd); it != g_bars.end()) it->second.shown_order = ++g_show_counter;
-      }
-      return DefWindowProcW(hwnd, msg, wParam, lParam);
     case SHCMBM_GETMENU: {
       const auto bar = BarOf(hwnd);
       return reinterpret_cast<LRESULT>(bar ? bar->menu : nullptr);
@@ -168,33 +161,26 @@ bool RegisterBarClass() {
 }  // namespace
 
 HWND CreateMenuBarWindow(HWND parent, HMENU menu, bool owns_menu, bool visible) {
-  if (!RegisterBarClass()) return nullptr;
+  if (!RegisterBarClass() || !IsWindow(parent)) return nullptr;
   // The bar covers the desktop's soft-key bar exactly: both are SM_CYMENU high.
   const int height = GetSystemMetrics(SM_CYMENU);
   HWND hwnd = CreateWindowExW(WS_EX_TOPMOST, MENUBAR_CLASSNAME, u"", WS_POPUP, 0,
                               GetSystemMetrics(SM_CYSCREEN) - height, GetSystemMetrics(SM_CXSCREEN), height,
                               parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return nullptr;
+  if (!windows::MarkSoftKeyBar(hwnd)) {
+    DestroyWindow(hwnd);
+    return nullptr;
+  }
   {
     std::lock_guard lock(g_bars_mutex);
-    g_bars[hwnd] = Bar{parent, menu, owns_menu, 0};
+    g_bars[hwnd] = Bar{parent, menu, owns_menu};
   }
   if (visible) ShowWindow(hwnd, SW_SHOW);
   return hwnd;
 }
 
-HWND SoftKeyBar() {
-  std::vector<std::pair<uint64_t, HWND>> candidates;
-  {
-    std::lock_guard lock(g_bars_mutex);
-    for (const auto& [hwnd, bar] : g_bars) candidates.push_back({bar.shown_order, hwnd});
-  }
-  std::sort(candidates.rbegin(), candidates.rend());
-  for (const auto& [order, hwnd] : candidates) {
-    if (IsWindowVisible(hwnd)) return hwnd;
-  }
-  return nullptr;
-}
+HWND SoftKeyBar() { return windows::FrontSoftKeyBar(); }
 
 bool PressSoftKey(int which, HWND bar) {
   if (!bar) bar = SoftKeyBar();

@@ -3,7 +3,8 @@
 // bar's parent as WM_COMMAND, and a pop-up opens with TrackPopupMenuEx owned by the parent.
 //
 // Threads: a bar belongs to the thread that created it (its parent's thread). PressSoftKey may
-// be called from any thread: it posts the press to the bar.
+// be called from any thread: it posts the press to the bar, which drops it if its owner has
+// been hidden or destroyed meanwhile.
 #pragma once
 
 #include <string>
@@ -16,10 +17,11 @@ namespace pellix::device::shell {
 inline constexpr UINT kPressSoftKey = WM_USER + 0x300;
 
 // Makes a bar for `menu` at the bottom of the screen, SM_CYMENU high, owned by `parent`. The bar destroys the
-// menu with itself when `owns_menu` is true. Null when the window cannot be made.
+// menu with itself when `owns_menu` is true. Null when the window cannot be made or `parent` is no window.
 HWND CreateMenuBarWindow(HWND parent, HMENU menu, bool owns_menu, bool visible);
 
-// The bar the soft keys act on: the visible bar shown most recently. Null when none.
+// The bar the soft keys act on and the screen shows: the visible bar of the top-most visible
+// top-level window that owns one, however late a bar behind it was shown. Null when none.
 HWND SoftKeyBar();
 // Presses a soft key (0 left, 1 right) of `bar`, or of SoftKeyBar() when `bar` is null.
 bool PressSoftKey(int which, HWND bar = nullptr);

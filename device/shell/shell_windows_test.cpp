@@ -130,7 +130,7 @@ TEST_F(ShellWindowsTest, LeftSoftKeyIsACommandRightOneAPopup) {
   EXPECT_EQ(g_commands.size(), 2u);
 }
 
-TEST_F(ShellWindowsTest, SoftKeysActOnTheBarShownLast) {
+TEST_F(ShellWindowsTest, OfTwoBarsOfOneWindowTheSoftKeysActOnTheOneShownLast) {
   HMENU first = CreateMenu();
   AppendMenuW(first, MF_STRING, 1, u"One");
   HMENU second = CreateMenu();

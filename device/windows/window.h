@@ -61,6 +61,7 @@ struct Window {
   ScrollBarState scroll[2];          // SB_HORZ, SB_VERT
   std::vector<uint8_t> extra;        // cbWndExtra bytes for GetWindowLong(offset)
   Lifecycle lifecycle = Lifecycle::kAlive;
+  bool soft_key_bar = false;         // a menu bar, on screen only while its owner is in front
 
   bool IsChild() const { return (style & WS_CHILD) != 0 && parent != nullptr; }
   bool IsVisibleFlag() const { return (style & WS_VISIBLE) != 0; }

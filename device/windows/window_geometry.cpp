@@ -499,7 +499,12 @@ void WindowSystem::CollectVisible(Window& w, std::vector<WindowSnapshot>& out) {
 std::vector<WindowSnapshot> WindowSystem::Visible() {
   std::lock_guard lock(mutex_);
   std::vector<WindowSnapshot> out;
-  for (auto it = top_level_.rbegin(); it != top_level_.rend(); ++it) CollectVisible(**it, out);
+  const Window* bar = FrontSoftKeyBarLocked();
+  for (auto it = top_level_.rbegin(); it != top_level_.rend(); ++it) {
+    // Every bar covers the same strip; only the front window's is on screen.
+    if ((*it)->soft_key_bar && *it != bar) continue;
+    CollectVisible(**it, out);
+  }
   return out;
 }
 
@@ -527,8 +532,11 @@ Window* WindowSystem::HitTestIn(Window& w, POINT p) {
 
 HWND WindowSystem::HitTest(POINT screen_point) {
   std::lock_guard lock(mutex_);
-  for (Window* w : top_level_)
+  const Window* bar = FrontSoftKeyBarLocked();
+  for (Window* w : top_level_) {
+    if (w->soft_key_bar && w != bar) continue;
     if (Window* hit = HitTestIn(*w, screen_point)) return hit->handle;
+  }
   return nullptr;
 }
 

@@ -109,10 +109,19 @@ class WindowSystem {
   // SetParent: moves the window under `parent` (null: to the top level), keeping its position
   // numbers, now in the new parent's client coordinates. Returns the previous parent.
   Result<HWND> Reparent(HWND hwnd, HWND parent);
+  // HitTest and Visible leave out the soft-key bars other than the front one.
   HWND HitTest(POINT screen_point);
   std::vector<WindowSnapshot> Visible();
   // `class_name`: with the class name (the graphics engine's queries do not need it).
   std::optional<WindowSnapshot> Snapshot(HWND hwnd, bool class_name = true);
+
+  // ---- Soft-key bars ----
+  // Makes `hwnd`, a top-level window owned by another, that window's soft-key bar. Fails for a
+  // child or an unowned window.
+  Status MarkSoftKeyBar(HWND hwnd);
+  // The bar the soft keys belong to: the visible bar of the top-most visible top-level window
+  // that owns one (the highest of its bars when it has several). Null when no such bar exists.
+  HWND FrontSoftKeyBar();
 
   // ---- Focus and activation ----
   HWND SetFocus(HWND hwnd);
@@ -182,6 +191,7 @@ class WindowSystem {
   WindowSnapshot SnapshotLocked(const Window& w, bool class_name = true) const;
   void CollectVisible(Window& w, std::vector<WindowSnapshot>& out);
   Window* HitTestIn(Window& w, POINT screen_point);
+  Window* FrontSoftKeyBarLocked();
   gdi::Rect ComputeClient(DWORD style, DWORD ex_style, int width, int height) const;
 
   // Lifecycle helpers.

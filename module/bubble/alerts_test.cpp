@@ -83,11 +83,15 @@ TEST_F(BubbleAlertTest, AWaveFilePlaysItsLoopsOnceLoadedAndStopsWithItsNotificat
     return e.kind == journal_kind::kSound && e.text.rfind("reset after ", 0) == 0;
   }, from));
   (void)first;
-  // The audio device was held at full power only while playback started.
-  std::vector<std::string> power = Texts(journal_kind::kPower);
-  int wav = 0;
-  for (const std::string& p : power) wav += p.find("WAV1:") != std::string::npos;
-  EXPECT_EQ(wav, 4);
+  // The audio device was held at full power only while playback started. The second start
+  // may still be releasing it when the removal has been journaled: wait for its release.
+  auto wav_requests = [&] {
+    int wav = 0;
+    for (const std::string& p : Texts(journal_kind::kPower)) wav += p.find("WAV1:") != std::string::npos;
+    return wav;
+  };
+  EXPECT_TRUE(WaitUntil([&] { return wav_requests() >= 4; }));
+  EXPECT_EQ(wav_requests(), 4);
 }
 
 TEST_F(BubbleAlertTest, OneLoopCarriesNoLoopFlags) {

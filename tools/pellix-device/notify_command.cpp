@@ -13,6 +13,7 @@
 #include "kernel/device_image.h"
 #include "person/journal.h"
 #include "person/person.h"
+#include "shell/menu_bar.h"
 #include "shell/platform_bubble.h"
 #include "windows/window_system.h"
 
@@ -41,10 +42,13 @@ HWND WaitForBubble(std::chrono::milliseconds timeout) {
   const auto end = std::chrono::steady_clock::now() + timeout;
   while (std::chrono::steady_clock::now() < end) {
     HWND bubble = device::shell::PlatformBubble();
-    if (bubble && Painted(bubble)) {
-      // The menu bar paints on the same thread; give it one more round.
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      return bubble;
+    HWND bar = device::shell::SoftKeyBar();
+    if (bubble && Painted(bubble) && bar && Painted(bar)) {
+      // BeginPaint validates before the drawing is done. Once the bubble's thread (which has
+      // its bar too) answers a message its paint handler has returned; then nothing may be
+      // left to paint.
+      SendMessageW(bubble, WM_NULL, 0, 0);
+      if (Painted(bubble) && Painted(bar)) return bubble;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }

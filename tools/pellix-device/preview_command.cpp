@@ -23,6 +23,7 @@
 #include "render/templates.h"
 #include "resources/static_module.h"
 #include "rule/process_message.h"
+#include "shell/menu_bar.h"
 #include "store/message_store.h"
 #include "store/entry_id.h"
 #include "store/sms_delivery.h"
@@ -75,13 +76,17 @@ bool WaitForBubble(std::chrono::milliseconds timeout) {
   const auto end = start + timeout;
   while (std::chrono::steady_clock::now() < end) {
     HWND popup = g_hPopupWindow;
-    HWND bar = FindWindowW(MENUBAR_CLASSNAME, nullptr);
+    HWND bar = device::shell::SoftKeyBar();
     // The soft keys come a moment after the popup on a slow machine: wait for them for most of
     // the time allowed, and only then take a bubble without them.
     const bool bar_may_be_missing = std::chrono::steady_clock::now() - start > timeout / 2;
     if (popup && IsWindowVisible(popup) && TreePainted(system, popup) &&
         (bar ? TreePainted(system, bar) : bar_may_be_missing)) {
-      return true;
+      // BeginPaint validates before the drawing is done. A message each window's thread has
+      // answered says its paint handler returned; then nothing may be left to paint.
+      SendMessageW(popup, WM_NULL, 0, 0);
+      if (bar) SendMessageW(bar, WM_NULL, 0, 0);
+      if (TreePainted(system, popup) && (!bar || TreePainted(system, bar))) return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }

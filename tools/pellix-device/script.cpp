@@ -21,6 +21,7 @@
 #include "kernel/device.h"
 #include "message_print.h"
 #include "person/person.h"
+#include "shell/menu_bar.h"
 #include "store/entry_id.h"
 #include "store/message_store.h"
 #include "windows/nonclient.h"
@@ -378,7 +379,7 @@ bool IsHtmlView(HWND hwnd) {
 }
 
 // The texts the visible windows show, top-most first: window texts, the documents of HTML
-// views (asked on their own threads) and the rows of the Inbox's list.
+// views (asked on their own threads), the soft keys and the rows of the Inbox's list.
 std::vector<std::u16string> ScreenTexts(Context& c) {
   std::vector<std::u16string> texts;
   auto windows = device::gdi::Windows().VisibleWindows();
@@ -393,6 +394,9 @@ std::vector<std::u16string> ScreenTexts(Context& c) {
     }
     WCHAR title[512] = {};
     if (GetWindowTextW(hwnd, title, 512) > 0) texts.emplace_back(title);
+    // Only the bar in front is on the screen, so its soft keys are the ones shown.
+    for (int key = 0; key < 2; ++key)
+      if (std::u16string label = device::shell::SoftKeyText(hwnd, key); !label.empty()) texts.push_back(label);
     if (hwnd == inbox_window.list_window()) {
       for (const auto& row : inbox_window.Rows()) {
         texts.push_back(row.who);
