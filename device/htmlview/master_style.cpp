@@ -8,14 +8,16 @@ namespace {
 // attributes (cellpadding, border, align, valign, nowrap) are turned into properties by the
 // page's elements, not by attribute rules here: the layout engine tests every rule against
 // every element and parses a matching rule's text again for each element it matches, which is
-// most of the cost of building a document. Keep the sheet lean.
+// most of the cost of building a document. Keep the sheet lean, and give the elements every page
+// has (html, body, p) one rule each.
 constexpr const char kMasterStyle[] = R"CSS(
-html, address, blockquote, body, dd, div, dl, dt, fieldset, form, frame, frameset,
-h1, h2, h3, h4, h5, h6, noframes, ol, p, ul, center, dir, hr, menu, pre { display: block; }
+address, blockquote, dd, div, dl, dt, fieldset, form, frame, frameset,
+h1, h2, h3, h4, h5, h6, noframes, ol, ul, center, dir, hr, menu, pre { display: block; }
 head, script, style, title, meta, link, base, param, noscript { display: none; }
-html { background-color: white; color: black; }
-body { margin: 2px; }
-p, blockquote, ul, ol, dl, dir, menu { margin-top: 0.5em; margin-bottom: 0.5em; }
+html { display: block; background-color: white; color: black; }
+body { display: block; margin: 2px; }
+p { display: block; margin-top: 0.5em; margin-bottom: 0.5em; }
+blockquote, ul, ol, dl, dir, menu { margin-top: 0.5em; margin-bottom: 0.5em; }
 blockquote { margin-left: 20px; margin-right: 20px; }
 h1 { font-size: 1.6em; margin: 0.4em 0; font-weight: bold; }
 h2 { font-size: 1.4em; margin: 0.4em 0; font-weight: bold; }
