@@ -17,11 +17,11 @@
 #include <litehtml/el_title.h>
 #include <litehtml/el_tr.h>
 
+#include <array>
 #include <cstring>
 #include <initializer_list>
 #include <string>
 #include <utility>
-#include <vector>
 
 namespace pellix::device::htmlview {
 
@@ -42,34 +42,36 @@ class Remembering : public Base {
   const litehtml::tchar_t* get_style_property(const litehtml::tchar_t* name, bool inherited,
                                               const litehtml::tchar_t* def) const override {
     if (!inherited || !final_) return Base::get_style_property(name, inherited, def);
-    for (const auto& [key, value] : found_) {
-      if (key == name) return value ? value : def;
+    for (size_t i = 0; i < found_count_; ++i) {
+      if (found_[i].first == name) return found_[i].second ? found_[i].second : def;
     }
     const litehtml::tchar_t* value = Base::get_style_property(name, true, nullptr);
-    found_.emplace_back(name, value);
+    if (found_count_ < found_.size()) found_[found_count_++] = {name, value};
     return value ? value : def;
   }
 
   void parse_styles(bool is_reparse) override {
-    found_.clear();
+    found_count_ = 0;
     final_ = true;
     Base::parse_styles(is_reparse);
   }
 
   void refresh_styles() override {
-    found_.clear();
+    found_count_ = 0;
     final_ = false;
     Base::refresh_styles();
   }
 
   void apply_stylesheet(const litehtml::css& stylesheet) override {
-    found_.clear();
+    found_count_ = 0;
     final_ = false;
     Base::apply_stylesheet(stylesheet);
   }
 
  private:
-  mutable std::vector<std::pair<const litehtml::tchar_t*, const litehtml::tchar_t*>> found_;
+  // Room for every inherited property the engine reads; beyond it lookups are simply not kept.
+  mutable std::array<std::pair<const litehtml::tchar_t*, const litehtml::tchar_t*>, 48> found_{};
+  mutable size_t found_count_ = 0;
   bool final_ = false;
 };
 
