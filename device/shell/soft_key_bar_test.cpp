@@ -98,6 +98,12 @@ class SoftKeyBarTest : public pellix::testing::DeviceTest {
     auto all = Commands();
     return {all.begin() + static_cast<long>(before), all.end()};
   }
+  // Presses the left soft key and expects exactly one command: `command` at `owner`.
+  static void ExpectLeftKeyGoesTo(HWND owner, UINT command) {
+    const auto got = PressLeft();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], std::make_pair(owner, command));
+  }
 };
 
 TEST_F(SoftKeyBarTest, TheFrontWindowKeepsItsSoftKeysWhenABarBehindIsShownLater) {
@@ -111,9 +117,7 @@ TEST_F(SoftKeyBarTest, TheFrontWindowKeepsItsSoftKeysWhenABarBehindIsShownLater)
   ShowWindow(back_bar, SW_SHOW);
   EXPECT_TRUE(IsWindowVisible(back_bar));
   EXPECT_EQ(SoftKeyBar(), front_bar);
-  const auto got = PressLeft();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0], std::make_pair(front, 2u));
+  ExpectLeftKeyGoesTo(front, 2);
 }
 
 TEST_F(SoftKeyBarTest, ABarShownLaterOnAnotherThreadDoesNotTakeTheFrontWindowsKeys) {
@@ -132,9 +136,7 @@ TEST_F(SoftKeyBarTest, ABarShownLaterOnAnotherThreadDoesNotTakeTheFrontWindowsKe
   EXPECT_TRUE(IsWindowVisible(back));
   EXPECT_TRUE(IsWindowVisible(back_bar));
   EXPECT_EQ(SoftKeyBar(), front_bar);
-  const auto got = PressLeft();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0], std::make_pair(front, 2u));
+  ExpectLeftKeyGoesTo(front, 2);
   Pump();
   EXPECT_EQ(Commands().size(), 1u);  // the window behind heard nothing
   ASSERT_TRUE(app.Run([&] { DestroyWindow(back); }));
@@ -152,15 +154,11 @@ TEST_F(SoftKeyBarTest, HidingTheFrontWindowHandsTheSoftKeysToTheBarBehindAndShow
   // The front window's bar stays shown as far as its own flag goes, yet its owner is gone.
   EXPECT_TRUE(IsWindowVisible(front_bar));
   EXPECT_EQ(SoftKeyBar(), back_bar);
-  auto got = PressLeft();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0], std::make_pair(back, 1u));
+  ExpectLeftKeyGoesTo(back, 1);
 
   ShowWindow(front, SW_SHOW);
   EXPECT_EQ(SoftKeyBar(), front_bar);
-  got = PressLeft();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0], std::make_pair(front, 2u));
+  ExpectLeftKeyGoesTo(front, 2);
 }
 
 TEST_F(SoftKeyBarTest, DestroyingTheFrontWindowHandsTheSoftKeysToTheBarBehind) {
@@ -175,9 +173,7 @@ TEST_F(SoftKeyBarTest, DestroyingTheFrontWindowHandsTheSoftKeysToTheBarBehind) {
   DestroyWindow(front);
   EXPECT_FALSE(IsWindow(front_bar));  // owned, so destroyed with its window
   EXPECT_EQ(SoftKeyBar(), back_bar);
-  const auto got = PressLeft();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0], std::make_pair(back, 1u));
+  ExpectLeftKeyGoesTo(back, 1);
 }
 
 TEST_F(SoftKeyBarTest, BringingTheWindowBehindToTheFrontBringsItsBar) {
@@ -189,9 +185,7 @@ TEST_F(SoftKeyBarTest, BringingTheWindowBehindToTheFrontBringsItsBar) {
   ASSERT_EQ(SoftKeyBar(), front_bar);
   SetWindowPos(back, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   EXPECT_EQ(SoftKeyBar(), back_bar);
-  const auto got = PressLeft();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0], std::make_pair(back, 1u));
+  ExpectLeftKeyGoesTo(back, 1);
 }
 
 TEST_F(SoftKeyBarTest, AWindowWithoutABarInFrontLeavesTheSoftKeysToTheOneBehindIt) {
@@ -206,9 +200,7 @@ TEST_F(SoftKeyBarTest, AWindowWithoutABarInFrontLeavesTheSoftKeysToTheOneBehindI
   HWND front = MakeOwner();
   ASSERT_NE(MakeBar(front, 2, false), nullptr);
   EXPECT_EQ(SoftKeyBar(), bar);
-  const auto got = PressLeft();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0], std::make_pair(app, 1u));
+  ExpectLeftKeyGoesTo(app, 1);
 }
 
 TEST_F(SoftKeyBarTest, OnlyTheFrontWindowsBarIsOnScreenAndTakesTaps) {
