@@ -31,7 +31,7 @@
 #include "store/message_store.h"
 #include "store/sms_delivery.h"
 #include "testing/temp_image.h"
-#include "allocation_counter.h"
+#include "testing/allocation_counter.h"
 #include "windows/window_system.h"
 
 namespace {

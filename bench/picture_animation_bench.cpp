@@ -17,7 +17,7 @@
 #include "kernel/device_image.h"
 #include "render/smiley_table.h"
 #include "testing/temp_image.h"
-#include "allocation_counter.h"
+#include "testing/allocation_counter.h"
 
 namespace {
 

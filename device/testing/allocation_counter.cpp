@@ -1,7 +1,7 @@
 // Heap allocations counted per thread, for the benchmarks that promise none: the C allocator
 // (malloc, calloc, realloc) and the C++ one (which goes through malloc here) are replaced, so
 // allocations in C libraries count as well.
-#include "allocation_counter.h"
+#include "testing/allocation_counter.h"
 
 #include <cstdlib>
 #include <new>

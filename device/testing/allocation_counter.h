@@ -1,6 +1,6 @@
-// Heap allocations made by each thread of the benchmark binary (allocation_counter.cpp replaces
-// the allocators). A thread reads its own counter; another thread may read it through the
-// reference once that thread is idle.
+// Heap allocations made by each thread of a benchmark or test binary that links this
+// (allocation_counter.cpp replaces the allocators). A thread reads its own counter; another
+// thread may read it through the reference once that thread is idle.
 #pragma once
 
 #include <atomic>

@@ -1,48 +1,19 @@
 // An animation step of an already loaded picture (next frame, decode, redraw) makes no heap
 // allocation, for every smiley of the default skin, and still draws the new frame.
 //
-// Allocations are counted by a replaced global operator new that counts only on a thread that
-// asked for it, so the device's own threads do not disturb the count.
+// Allocations are counted per thread (testing/allocation_counter.h), so the device's own threads
+// do not disturb the count.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "core/settings.h"
 #include "forms/picture.h"
 #include "render/smiley_table.h"
+#include "testing/allocation_counter.h"
 #include "testing/temp_image.h"
-
-namespace {
-thread_local bool t_counting = false;
-thread_local long t_allocations = 0;
-}  // namespace
-
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void* operator new(size_t size) {
-  if (t_counting) ++t_allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return operator new(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -51,11 +22,9 @@ namespace fs = std::filesystem;
 // Heap allocations `f` makes on this thread.
 template <typename F>
 long AllocationsIn(F&& f) {
-  t_allocations = 0;
-  t_counting = true;
+  const long before = ThreadAllocations().load();
   f();
-  t_counting = false;
-  return t_allocations;
+  return ThreadAllocations().load() - before;
 }
 
 void Step(PICTURE* p) {
